@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+
+#include "App/AppServices.h"
+
+// The application controller: owns every long-lived service, runs the two capture commands and
+// the export, and shows every failure in the one alert. Main thread only.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(AppServices services, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    static bool applicationShouldTerminateAfterLastWindowClosed() { return false; }
+
+    void showPreferences();
+    void registerGlobalShortcuts();
+    void observeScreenChanges();
+    void configureOverlay();
+
+    void captureArea();
+    void captureFullScreen();
+    // `export` is a keyword in C++.
+    void exportResult(const OverlayResult& result, ExportAction action);
+    void present(const AnyError& error);
+
+    OverlayPresenting& overlayWindowController() { return *m_services.overlay; }
+
+private:
+    void screenParametersChanged();
+    void showOnboarding();
+    void handleCaptureFailure(const CaptureError& error);
+    void deliver(const QImage& image, const OverlayResult& result, ExportAction action);
+    void watchScreen(class QScreen* screen);
+
+    AppServices m_services;
+    std::unique_ptr<WindowShowing> m_settingsWindowController;
+    std::unique_ptr<WindowShowing> m_onboardingWindowController;
+    std::shared_ptr<void> m_menuBarController;
+    bool m_terminated = false;
+};

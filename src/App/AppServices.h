@@ -1,0 +1,58 @@
+#pragma once
+
+#include <expected>
+#include <functional>
+#include <memory>
+
+#include <QImage>
+#include <QString>
+
+#include "Base/AnyError.h"
+#include "Capture/CaptureServicing.h"
+#include "Capture/PermissionService.h"
+#include "Capture/ScreenSource.h"
+#include "Export/Exporter.h"
+#include "Overlay/OverlayPresenting.h"
+#include "UI/ToastPresenting.h"
+
+class Preferences;
+
+// A window the application shows on demand (settings, onboarding).
+class WindowShowing {
+public:
+    virtual ~WindowShowing() = default;
+    virtual void show() = 0;
+};
+
+// The status-bar item's three commands.
+struct MenuBarActions {
+    std::function<void()> captureArea;
+    std::function<void()> captureFullScreen;
+    std::function<void()> openPreferences;
+};
+
+// Everything the application controller owns or makes, wired by hand in one place (the entry
+// point) and replaced by test doubles in tests.
+struct AppServices {
+    Preferences* preferences = nullptr;
+    std::unique_ptr<PermissionService> permissions;
+    std::unique_ptr<ScreenSource> screens;
+    std::unique_ptr<CaptureServicing> captureService;
+    std::unique_ptr<Exporter> clipboardExporter;
+    std::unique_ptr<ToastPresenting> toast;
+    std::unique_ptr<OverlayPresenting> overlay;
+
+    // Crop and annotate a result; runs on a worker thread.
+    std::function<std::expected<QImage, AnyError>(const OverlayResult&)> compose;
+    // One file exporter per save, on the save folder current at that moment.
+    std::function<std::unique_ptr<Exporter>(const QString& directory)> makeFileExporter;
+    // Window controllers, made on first use and kept.
+    std::function<std::unique_ptr<WindowShowing>(Preferences&)> makeSettingsWindow;
+    std::function<std::unique_ptr<WindowShowing>(PermissionService&)> makeOnboardingWindow;
+    // The status-bar item, made once at launch; owns whatever it returns.
+    std::function<std::shared_ptr<void>(MenuBarActions)> makeMenuBar;
+    // Runs the action on each key-down of the area-capture global shortcut.
+    std::function<void(std::function<void()>)> onCaptureAreaShortcut;
+    // The one modal alert; the default shows a warning message box.
+    std::function<void(const QString& message, const QString& informativeText)> alert;
+};

@@ -1,0 +1,25 @@
+#include "Capture/GlobalSpace.h"
+
+namespace GlobalSpace {
+
+Point fromQt(QPointF p, const QRectF& primary) {
+    return {p.x() - primary.x(), (primary.y() + primary.height()) - p.y()};
+}
+
+Rect fromQt(const QRectF& r, const QRectF& primary) {
+    return Rect(r.x() - primary.x(), (primary.y() + primary.height()) - (r.y() + r.height()),
+                r.width(), r.height());
+}
+
+QPointF toQt(Point p, const QRectF& primary) {
+    return {p.x + primary.x(), (primary.y() + primary.height()) - p.y};
+}
+
+QRectF toQt(const Rect& r, const QRectF& primary) {
+    const Rect s = r.standardized();
+    return QRectF(s.origin.x + primary.x(),
+                  (primary.y() + primary.height()) - (s.origin.y + s.size.height), s.size.width,
+                  s.size.height);
+}
+
+}  // namespace GlobalSpace

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+
+#include "Base/Geometry.h"
+
+// The one place where Qt's global coordinates (y down, origin at the virtual desktop's top-left)
+// and the global screen space of the logic (points, origin at the primary display's lower-left
+// corner, y up) meet. `primary` is the primary screen's Qt geometry.
+namespace GlobalSpace {
+Point fromQt(QPointF p, const QRectF& primary);
+Rect fromQt(const QRectF& r, const QRectF& primary);
+QPointF toQt(Point p, const QRectF& primary);
+QRectF toQt(const Rect& r, const QRectF& primary);
+}  // namespace GlobalSpace

@@ -1,0 +1,59 @@
+#include "Capture/QtScreenSource.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "Capture/GlobalSpace.h"
+
+namespace {
+
+QRectF primaryGeometry() {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return primary ? QRectF(primary->geometry()) : QRectF();
+}
+
+// Primary first, then the others in Qt's order.
+QList<QScreen*> orderedScreens() {
+    QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary && screens.removeOne(primary)) screens.prepend(primary);
+    return screens;
+}
+
+}  // namespace
+
+QtScreenSource::QtScreenSource(DisplayIdLookup lookup) : m_lookup(std::move(lookup)) {}
+
+std::optional<ScreenDescriptor> QtScreenSource::descriptor(const QScreen* screen) const {
+    if (!screen || !m_lookup) return std::nullopt;
+    const auto id = m_lookup(screen->name());
+    if (!id) return std::nullopt;
+    return ScreenDescriptor{*id, GlobalSpace::fromQt(QRectF(screen->geometry()), primaryGeometry()),
+                            screen->devicePixelRatio()};
+}
+
+QList<ScreenDescriptor::Entry> QtScreenSource::entries() const {
+    QList<ScreenDescriptor::Entry> list;
+    const QRectF primary = primaryGeometry();
+    for (QScreen* s : orderedScreens())
+        list.append({GlobalSpace::fromQt(QRectF(s->geometry()), primary), descriptor(s)});
+    return list;
+}
+
+QList<ScreenDescriptor> QtScreenSource::all() const {
+    QList<ScreenDescriptor> list;
+    for (const auto& e : entries())
+        if (e.descriptor) list.append(*e.descriptor);
+    return list;
+}
+
+std::optional<ScreenDescriptor> QtScreenSource::underMouse() const {
+    const QList<ScreenDescriptor::Entry> list = entries();
+    // The main display (the one with keyboard focus) is the primary one here; without any
+    // screen there is no main display.
+    const std::optional<qsizetype> main =
+        list.isEmpty() ? std::nullopt : std::optional<qsizetype>(0);
+    return ScreenDescriptor::under(GlobalSpace::fromQt(QPointF(QCursor::pos()), primaryGeometry()),
+                                   list, main);
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QColor>
+
+// The three brand colours (opaque sRGB). Everything Tessik draws of its own uses these.
+namespace TessikColor {
+inline QColor ink() { return QColor(20, 20, 20); }
+inline QColor cream() { return QColor(244, 241, 236); }
+inline QColor accent() { return QColor(255, 77, 28); }
+}  // namespace TessikColor

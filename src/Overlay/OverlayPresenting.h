@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+#include <QList>
+
+#include "Capture/ScreenDescriptor.h"
+#include "Export/ExportAction.h"
+#include "Overlay/OverlayResult.h"
+
+// What the application asks of the overlay of an area capture. Both callbacks run after every
+// overlay window is gone.
+class OverlayPresenting {
+public:
+    virtual ~OverlayPresenting() = default;
+
+    std::function<void()> onCancel;
+    std::function<void(const OverlayResult&, ExportAction)> onComplete;
+
+    // True while overlays are on screen.
+    virtual bool hasSessions() const = 0;
+    // Covers every display with its frozen image; ignored while overlays are up.
+    virtual void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) = 0;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+#include "Capture/ScreenDescriptor.h"
+
+// Shows a short confirmation near the bottom of one display.
+class ToastPresenting {
+public:
+    virtual ~ToastPresenting() = default;
+    virtual void show(const QString& message, const ScreenDescriptor& screen) = 0;
+};

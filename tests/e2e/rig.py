@@ -1,0 +1,256 @@
+"""End-to-end rig: a private Xvfb with RandR monitors, optional tray host and window manager,
+a temporary HOME, and tessik running inside it. Everything started is stopped by pid, also
+when a test fails.
+
+    with Desktop("side_by_side", tray=True, wm=True) as d:
+        d.start_tessik()
+        d.xdotool("key", "ctrl+shift+2")
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+# name -> (root size, monitors as (name, w, h, x, y, primary), QT_SCREEN_SCALE_FACTORS)
+LAYOUTS = {
+    # The primary display comes first in Tessik's screen order.
+    "side_by_side": ("3360x1080", [("LEFT", 1440, 900, 0, 0, False),
+                                   ("RIGHT", 1920, 1080, 1440, 0, True)], None),
+    "stacked": ("1920x1980", [("TOP", 1440, 900, 0, 0, True),
+                              ("BOTTOM", 1920, 1080, 0, 900, False)], None),
+    # 2880x1800 pixels shown as 1440x900 points at scale 2, beside an ordinary display.
+    "hidpi": ("4800x1800", [("HIDPI", 2880, 1800, 0, 0, True),
+                            ("RIGHT", 1920, 1080, 2880, 0, False)], "HIDPI=2;RIGHT=1"),
+    "single": ("1920x1080", [("MAIN", 1920, 1080, 0, 0, True)], None),
+    "uhd": ("5760x2160", [("UHD", 3840, 2160, 0, 0, True),
+                          ("FHD", 1920, 1080, 3840, 0, False)], None),
+}
+
+TESSIK = os.environ.get("TESSIK_BINARY") or os.path.join(
+    os.environ.get("TESSIK_BUILD_DIR", "build"), "src", "App", "tessik")
+
+
+def _free_display():
+    for n in range(140, 400):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+            return n
+    raise RuntimeError("no free X display number")
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
+    """Polls until predicate() is truthy; returns its value or raises TimeoutError."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+class Desktop:
+    def __init__(self, layout="side_by_side", tray=False, wm=False, env=None):
+        self.layout = layout
+        self.root_size, self.monitors, self.scale_factors = LAYOUTS[layout]
+        self.tray = tray
+        self.wm = wm
+        self.extra_env = env or {}
+        self.procs = []
+        self.tessik = None
+        self.tmp = None
+
+    # -- lifecycle ---------------------------------------------------------------------------
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def _start(self):
+        self.tmp = tempfile.mkdtemp(prefix="tessik-e2e-")
+        self.home = os.path.join(self.tmp, "home")
+        for sub in ("", ".config", ".cache", ".local/share", "Pictures"):
+            os.makedirs(os.path.join(self.home, sub), exist_ok=True)
+        self.number = _free_display()
+        self.display = f":{self.number}"
+        self._spawn(["Xvfb", self.display, "-screen", "0", f"{self.root_size}x24",
+                     "-nolisten", "tcp", "-noreset"], name="Xvfb")
+        wait_until(lambda: self._x_ready(), timeout=15, what="Xvfb")
+        first = True
+        for name, w, h, x, y, primary in self.monitors:
+            label = ("*" if primary else "") + name
+            # The output "screen" must belong to one monitor, or RandR adds one for the whole root.
+            self.run(["xrandr", "--setmonitor", label,
+                      f"{w}/{max(1, w * 254 // 960)}x{h}/{max(1, h * 254 // 960)}+{x}+{y}",
+                      "screen" if first else "none"])
+            first = False
+        if self.wm:
+            self._spawn(["openbox", "--sm-disable"], name="openbox")
+            time.sleep(0.5)
+        if self.tray:
+            self._spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                         "--height", "24", "--SetDockType", "true"], name="trayer")
+            time.sleep(0.3)
+
+    def _x_ready(self):
+        return subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+
+    def stop(self):
+        if self.tessik and self.tessik.poll() is None:
+            self.tessik.terminate()
+            try:
+                self.tessik.wait(5)
+            except subprocess.TimeoutExpired:
+                self.tessik.kill()
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self.procs = []
+        if self.tmp and not os.environ.get("TESSIK_KEEP_E2E"):
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- environment -------------------------------------------------------------------------
+    def env(self, **extra):
+        e = {k: v for k, v in os.environ.items()
+             if k not in ("WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DBUS_SESSION_BUS_ADDRESS",
+                          "QT_QPA_PLATFORM", "QT_SCREEN_SCALE_FACTORS", "QT_SCALE_FACTOR")}
+        e.update({
+            "DISPLAY": self.display if hasattr(self, "display") else "",
+            "HOME": getattr(self, "home", e.get("HOME", "")),
+            "XDG_CONFIG_HOME": os.path.join(getattr(self, "home", ""), ".config"),
+            "XDG_CACHE_HOME": os.path.join(getattr(self, "home", ""), ".cache"),
+            "XDG_DATA_HOME": os.path.join(getattr(self, "home", ""), ".local/share"),
+            "XDG_RUNTIME_DIR": getattr(self, "tmp", "/tmp"),
+            "QT_QPA_PLATFORM": "xcb",
+            "LC_ALL": "C.UTF-8",
+        })
+        if self.scale_factors:
+            e["QT_SCREEN_SCALE_FACTORS"] = self.scale_factors
+        e.update(self.extra_env)
+        e.update(extra)
+        return e
+
+    def _spawn(self, argv, name, **kw):
+        log = open(os.path.join(self.tmp, f"{name}.log"), "ab")
+        proc = subprocess.Popen(argv, env=kw.pop("env", self.env()), stdout=log,
+                                stderr=subprocess.STDOUT, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def run(self, argv, check=True, **kw):
+        return subprocess.run(argv, env=self.env(), check=check, capture_output=True, text=True,
+                              timeout=kw.pop("timeout", 30), **kw)
+
+    def path(self, *parts):
+        return os.path.join(self.home, *parts)
+
+    # -- tessik ------------------------------------------------------------------------------
+    def start_tessik(self, args=(), env=None, wait=True):
+        """Starts tessik; its standard output and error go to tessik.log in the temp dir."""
+        self.tessik_log = os.path.join(self.tmp, "tessik.log")
+        log = open(self.tessik_log, "ab")
+        self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})), stdout=log,
+                                       stderr=subprocess.STDOUT)
+        if wait:
+            self.wait_for_tessik_ready()
+        return self.tessik
+
+    def wait_for_tessik_ready(self, timeout=15):
+        # Ready once its X connection is up and the launch sequence has had a moment to run.
+        wait_until(lambda: self.tessik.poll() is not None or self.client_count() > self._base_clients(),
+                   timeout=timeout, what="tessik to connect")
+        if self.tessik.poll() is not None:
+            raise RuntimeError(f"tessik exited with {self.tessik.returncode}:\n{self.log()}")
+        time.sleep(0.5)
+
+    def _base_clients(self):
+        return len(self.procs) - 1 + 1  # the helpers we started (tray, wm) plus xdpyinfo slack
+
+    def client_count(self):
+        out = self.run(["xlsclients", "-a"], check=False).stdout
+        return len([l for l in out.splitlines() if l.strip()])
+
+    def log(self):
+        try:
+            with open(self.tessik_log, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def stop_tessik(self, sig=signal.SIGTERM, timeout=10):
+        self.tessik.send_signal(sig)
+        return self.tessik.wait(timeout)
+
+    # -- X helpers ---------------------------------------------------------------------------
+    def xdotool(self, *args):
+        return self.run(["xdotool", *[str(a) for a in args]])
+
+    def key(self, *keys):
+        for k in keys:
+            self.xdotool("key", "--clearmodifiers", k)
+
+    def drag(self, x0, y0, x1, y1, steps=4, pause=0.03):
+        """A real left-button drag in root pixels, with pauses so Qt sees intermediate moves."""
+        self.xdotool("mousemove", x0, y0)
+        time.sleep(pause)
+        self.xdotool("mousedown", 1)
+        for i in range(1, steps + 1):
+            time.sleep(pause)
+            self.xdotool("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+        time.sleep(pause)
+        self.xdotool("mouseup", 1)
+
+    def windows(self, name_pattern="."):
+        """Visible top-level windows of tessik (by pid) as dicts of xwininfo geometry."""
+        out = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.tessik.pid),
+                        "--name", name_pattern], check=False).stdout.split()
+        return [self.window_info(w) for w in out]
+
+    def window_info(self, wid):
+        info = {"id": int(wid)}
+        out = self.run(["xwininfo", "-id", str(wid)], check=False).stdout
+        for line in out.splitlines():
+            line = line.strip()
+            for key, label in (("x", "Absolute upper-left X:"), ("y", "Absolute upper-left Y:"),
+                               ("width", "Width:"), ("height", "Height:")):
+                if line.startswith(label):
+                    info[key] = int(line.split(":")[1])
+            if line.startswith("Override Redirect State:"):
+                info["override_redirect"] = line.endswith("yes")
+            if line.startswith("Map State:"):
+                info["mapped"] = line.endswith("IsViewable")
+        return info
+
+    def clipboard_targets(self):
+        r = self.run(["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"], check=False,
+                     timeout=10)
+        return r.stdout.split() if r.returncode == 0 else []
+
+    def clipboard(self, target):
+        r = subprocess.run(["xclip", "-selection", "clipboard", "-t", target, "-o"],
+                           env=self.env(), capture_output=True, timeout=10)
+        return r.stdout if r.returncode == 0 else None
+
+    def screenshot(self, out_png):
+        self.run(["import", "-window", "root", out_png])
+        return out_png
+
+    def set_root_pattern(self, image_path):
+        """Shows an image on the root window (the frozen content a capture should see)."""
+        self.run(["display", "-window", "root", image_path], timeout=60)
