@@ -54,6 +54,8 @@ std::optional<ScreenDescriptor> QtScreenSource::underMouse() const {
     // screen there is no main display.
     const std::optional<qsizetype> main =
         list.isEmpty() ? std::nullopt : std::optional<qsizetype>(0);
-    return ScreenDescriptor::under(GlobalSpace::fromQt(QPointF(QCursor::pos()), primaryGeometry()),
-                                   list, main);
+    // The pointer is a whole pixel: take its centre, so the first row of a display stacked
+    // below another belongs to the lower one, as it does on screen.
+    const QPointF pointer = QPointF(QCursor::pos()) + QPointF(0.5, 0.5);
+    return ScreenDescriptor::under(GlobalSpace::fromQt(pointer, primaryGeometry()), list, main);
 }

@@ -13,7 +13,8 @@ public:
     // Starts a program detached; the default uses QProcess::startDetached.
     using Starter = std::function<bool(const QString& program, const QStringList& arguments)>;
 
-    explicit DesktopPermissionService(Starter starter = {});
+    // `quit` ends the application through its normal path; the default is QCoreApplication::quit.
+    explicit DesktopPermissionService(Starter starter = {}, std::function<void()> quit = {});
 
     bool hasAccess() const override { return true; }
     bool requestAccess() override { return true; }
@@ -22,4 +23,5 @@ public:
 
 private:
     Starter m_starter;
+    std::function<void()> m_quit;
 };

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "App/AppDelegate.h"
+#include "Settings/Preferences.h"
+#include "support/AppDoubles.h"
+
+namespace {
+
+struct TestError {
+    QString text;
+    QString description() const { return text; }
+};
+
+ScreenDescriptor screenA() { return {11, Rect(0, 0, 1440, 900), 2}; }
+ScreenDescriptor screenB() { return {22, Rect(1440, 0, 1920, 1080), 1}; }
+
+DisplayCapture captureOf(const ScreenDescriptor& s) {
+    QImage image(int(s.frame.width() * s.scale), int(s.frame.height() * s.scale),
+                 QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return {s, image};
+}
+
+// The controller with every collaborator replaced by a double the test can steer and read.
+class AppDelegateTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    DefaultsStore store{dir.filePath("Tessik.conf")};
+    Preferences preferences{store};
+
+    FakeCaptureService* capture = nullptr;
+    FakePermissions* permissions = nullptr;
+    FakeScreens* screens = nullptr;
+    FakeExporter* clipboard = nullptr;
+    FakeToast* toast = nullptr;
+    FakeOverlay* overlay = nullptr;
+    FakeExporter* lastFileExporter = nullptr;
+    QStringList savedTo;
+    std::optional<AnyError> fileFailure;
+    std::optional<AnyError> composeFailure;
+    QList<QPair<QString, QString>> alerts;
+    int onboardingShows = 0, onboardingBuilds = 0, settingsShows = 0, menuBars = 0;
+    std::function<void()> shortcutAction;
+    MenuBarActions menuActions;
+    std::unique_ptr<AppDelegate> app;
+
+    void SetUp() override {
+        AppServices s;
+        s.preferences = &preferences;
+        s.captureService = std::make_unique<FakeCaptureService>();
+        capture = static_cast<FakeCaptureService*>(s.captureService.get());
+        s.permissions = std::make_unique<FakePermissions>();
+        permissions = static_cast<FakePermissions*>(s.permissions.get());
+        s.screens = std::make_unique<FakeScreens>();
+        screens = static_cast<FakeScreens*>(s.screens.get());
+        s.clipboardExporter = std::make_unique<FakeExporter>();
+        clipboard = static_cast<FakeExporter*>(s.clipboardExporter.get());
+        s.toast = std::make_unique<FakeToast>();
+        toast = static_cast<FakeToast*>(s.toast.get());
+        s.overlay = std::make_unique<FakeOverlay>();
+        overlay = static_cast<FakeOverlay*>(s.overlay.get());
+        s.compose = [this](const OverlayResult& r) -> std::expected<QImage, AnyError> {
+            if (composeFailure) return std::unexpected(*composeFailure);
+            return r.capture.image.copy(0, 0, 10, 10);
+        };
+        s.makeFileExporter = [this](const QString& directory) {
+            savedTo << directory;
+            auto e = std::make_unique<FakeExporter>();
+            e->failure = fileFailure;
+            lastFileExporter = e.get();
+            return e;
+        };
+        s.makeOnboardingWindow = [this](PermissionService&) {
+            ++onboardingBuilds;
+            return std::make_unique<FakeWindow>(&onboardingShows);
+        };
+        s.makeSettingsWindow = [this](Preferences&) {
+            return std::make_unique<FakeWindow>(&settingsShows);
+        };
+        s.makeMenuBar = [this](MenuBarActions actions) {
+            ++menuBars;
+            menuActions = std::move(actions);
+            return std::shared_ptr<void>();
+        };
+        s.onCaptureAreaShortcut = [this](std::function<void()> action) {
+            shortcutAction = std::move(action);
+        };
+        s.alert = [this](const QString& m, const QString& t) { alerts << qMakePair(m, t); };
+        screens->screens = {screenA(), screenB()};
+        screens->pointerScreen = screenB();
+        capture->captureAllResult = QList<DisplayCapture>{captureOf(screenA()), captureOf(screenB())};
+        capture->captureResult = captureOf(screenB());
+        app = std::make_unique<AppDelegate>(std::move(s));
+    }
+
+    void launch() { app->applicationDidFinishLaunching(); }
+
+    // Lets queued continuations and worker-thread composition finish.
+    void settle() { QTest::qWait(50); }
+
+    OverlayResult resultOn(const ScreenDescriptor& s) {
+        return {captureOf(s), Rect(10, 10, 100, 50), {}};
+    }
+};
+
+TEST_F(AppDelegateTest, LaunchBuildsTheMenuWiresShortcutAndOverlayThenWarmsUp) {
+    launch();
+    EXPECT_EQ(menuBars, 1);
+    ASSERT_TRUE(shortcutAction);
+    EXPECT_TRUE(overlay->onComplete && overlay->onCancel);
+    EXPECT_EQ(capture->calls, QStringList{"prewarm"});
+    EXPECT_EQ(onboardingShows, 0);
+
+    shortcutAction();
+    settle();
+    EXPECT_EQ(overlay->presented.size(), 1);
+}
+
+TEST_F(AppDelegateTest, MissingAccessShowsOnboardingAndNeverTheAlert) {
+    permissions->access = false;
+    launch();
+    EXPECT_EQ(onboardingShows, 1);
+    EXPECT_FALSE(capture->calls.contains("prewarm"));
+    app->captureArea();
+    app->captureFullScreen();
+    settle();
+    EXPECT_EQ(onboardingShows, 3);
+    EXPECT_EQ(onboardingBuilds, 1);  // built once, shown again
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_FALSE(capture->calls.contains("captureAll") || capture->calls.contains("capture"));
+}
+
+TEST_F(AppDelegateTest, AreaCapturePresentsEveryDisplayWithTheDefaultActionReadNow) {
+    launch();
+    preferences.setDefaultAction(ExportAction::save);
+    app->captureArea();
+    settle();
+    ASSERT_EQ(capture->captureAllCalls.size(), 1);
+    EXPECT_EQ(capture->captureAllCalls[0], (QList<ScreenDescriptor>{screenA(), screenB()}));
+    ASSERT_EQ(overlay->presented.size(), 1);
+    EXPECT_EQ(overlay->presented[0].size(), 2);
+    EXPECT_EQ(overlay->defaultActions[0], ExportAction::save);
+}
+
+TEST_F(AppDelegateTest, SecondAreaCaptureWhileOverlayIsUpDoesNothing) {
+    launch();
+    overlay->sessions = true;
+    app->captureArea();
+    settle();
+    EXPECT_FALSE(capture->calls.contains("captureAll"));
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(AppDelegateTest, NoDisplayShowsTheUnavailableAlert) {
+    launch();
+    screens->screens.clear();
+    app->captureArea();
+    screens->pointerScreen.reset();
+    app->captureFullScreen();
+    settle();
+    ASSERT_EQ(alerts.size(), 2);
+    for (const auto& a : alerts) {
+        EXPECT_EQ(a.first, "Capture impossible");
+        EXPECT_EQ(a.second, QString::fromUtf8("L'écran à capturer n'est plus disponible."));
+    }
+    EXPECT_FALSE(capture->calls.contains("captureAll") || capture->calls.contains("capture"));
+}
+
+TEST_F(AppDelegateTest, CaptureFailuresLeadToOnboardingOrTheAlert) {
+    launch();
+    capture->captureAllResult = std::unexpected(CaptureError::permissionDenied());
+    app->captureArea();
+    settle();
+    EXPECT_EQ(onboardingShows, 1);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(overlay->presented.isEmpty());
+
+    capture->captureAllResult = std::unexpected(CaptureError::captureFailed("X a dit non"));
+    app->captureArea();
+    settle();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].second, QString::fromUtf8("La capture a échoué : X a dit non"));
+    EXPECT_TRUE(overlay->presented.isEmpty());
+}
+
+TEST_F(AppDelegateTest, CopyShowsTheToastOnTheSelectionsDisplay) {
+    launch();
+    overlay->onComplete(resultOn(screenA()), ExportAction::copy);
+    settle();
+    ASSERT_EQ(clipboard->exported.size(), 1);
+    EXPECT_EQ(clipboard->exported[0].size(), QSize(10, 10));
+    ASSERT_EQ(toast->shown.size(), 1);
+    EXPECT_EQ(toast->shown[0].message, QString::fromUtf8("Copié dans le presse-papiers"));
+    EXPECT_EQ(toast->shown[0].screen, screenA());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(AppDelegateTest, SaveWritesIntoTheCurrentSaveFolder) {
+    launch();
+    preferences.setSaveDirectory(dir.filePath("shots"));
+    overlay->onComplete(resultOn(screenB()), ExportAction::save);
+    settle();
+    EXPECT_EQ(savedTo, QStringList{dir.filePath("shots")});
+    ASSERT_EQ(toast->shown.size(), 1);
+    EXPECT_EQ(toast->shown[0].message, QString::fromUtf8("Enregistré"));
+    EXPECT_EQ(toast->shown[0].screen, screenB());
+    EXPECT_TRUE(clipboard->exported.isEmpty());
+}
+
+TEST_F(AppDelegateTest, FailedExportShowsTheAlertAndNoToast) {
+    launch();
+    fileFailure = AnyError(TestError{"disque plein"});
+    overlay->onComplete(resultOn(screenA()), ExportAction::save);
+    settle();
+    composeFailure = AnyError(TestError{"La sélection est vide."});
+    overlay->onComplete(resultOn(screenA()), ExportAction::copy);
+    settle();
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_EQ(alerts[0].second, "disque plein");
+    EXPECT_EQ(alerts[1].second, QString::fromUtf8("La sélection est vide."));
+    EXPECT_TRUE(toast->shown.isEmpty());
+    EXPECT_TRUE(clipboard->exported.isEmpty());
+}
+
+TEST_F(AppDelegateTest, FullScreenCopiesTheWholeImageWithoutToast) {
+    launch();
+    overlay->sessions = true;  // allowed while an overlay is up
+    app->captureFullScreen();
+    settle();
+    EXPECT_EQ(capture->captureCalls, QList<ScreenDescriptor>{screenB()});
+    ASSERT_EQ(clipboard->exported.size(), 1);
+    EXPECT_EQ(clipboard->exported[0].size(), QSize(1920, 1080));
+    EXPECT_TRUE(toast->shown.isEmpty());
+}
+
+TEST_F(AppDelegateTest, CancelIsSilentAndMenuActionsReachTheCommands) {
+    launch();
+    overlay->onCancel();
+    menuActions.openPreferences();
+    menuActions.openPreferences();
+    menuActions.captureFullScreen();
+    settle();
+    EXPECT_EQ(settingsShows, 2);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(toast->shown.isEmpty());
+    EXPECT_EQ(capture->captureCalls.size(), 1);
+}
+
+}  // namespace
