@@ -1,9 +1,11 @@
 #include "App/TessikApp.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include "App/AppDelegate.h"
 #include "App/AppWiring.h"
+#include "App/SessionCheck.h"
 #include "Platform/UnixSignals.h"
 
 namespace TessikApp {
@@ -16,6 +18,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(TESSIK_VERSION);
     // Closing the settings or onboarding window never quits.
     QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+
+    if (SessionCheck::isWaylandSession(QProcessEnvironment::systemEnvironment())) {
+        QMessageBox box(QMessageBox::Warning, SessionCheck::waylandMessage(),
+                        SessionCheck::waylandMessage(), QMessageBox::Ok);
+        box.setInformativeText(SessionCheck::waylandInformativeText());
+        box.exec();
+        return 1;
+    }
 
     UnixSignals unixSignals;
     AppDelegate delegate(makeProductionServices());

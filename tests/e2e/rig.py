@@ -248,3 +248,13 @@ class Desktop:
     def set_root_pattern(self, image_path):
         """Shows an image on the root window (the frozen content a capture should see)."""
         self.run(["display", "-window", "root", image_path], timeout=60)
+
+
+def show_coordinate_pattern(desktop):
+    """Fills the root window with a pattern encoding each pixel's root coordinates."""
+    import patterns
+    w, h = (int(v) for v in desktop.root_size.split("x"))
+    path = os.path.join(desktop.tmp, "pattern.png")
+    patterns.coordinate_pattern(w, h, path)
+    desktop.set_root_pattern(path)
+    return path
