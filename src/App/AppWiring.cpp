@@ -1,8 +1,11 @@
 #include "App/AppWiring.h"
 
 #include "Capture/QtScreenSource.h"
+#include "Capture/ScreenCaptureService.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/RandrMonitors.h"
+#include "Platform/ScreenScales.h"
+#include "Platform/X11DisplaySource.h"
 #include "Settings/Preferences.h"
 
 AppServices makeProductionServices() {
@@ -10,5 +13,8 @@ AppServices makeProductionServices() {
     s.preferences = &Preferences::shared();
     s.permissions = std::make_unique<DesktopPermissionService>();
     s.screens = std::make_unique<QtScreenSource>(&RandrMonitors::idForName);
+    auto scales = ScreenScales::tracking();
+    s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
+        [scales](const QString& name) { return scales->scale(name); }));
     return s;
 }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+
+// RGB32 images whose memory is already faulted in, handed out again once nobody else holds
+// them. Touching fresh memory costs about 10 µs per page here, far more than filling it, so a
+// capture must never land in new pages.
+class ImageBufferPool {
+public:
+    // An image of that size filled by `write` (given its bits and stride) while no one else
+    // shares it; null when memory runs out.
+    QImage fill(QSize size, const std::function<void(uchar* bits, qsizetype stride)>& write);
+    // Keeps one free buffer ready for each size and forgets buffers of other sizes.
+    void prepare(const QList<QSize>& sizes);
+
+private:
+    static QImage allocate(QSize size);
+    QImage* freeBuffer(QSize size);
+    QList<QImage> m_buffers;
+};
