@@ -2,6 +2,7 @@
 
 #include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
+#include "Export/ExportComposer.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
@@ -16,5 +17,10 @@ AppServices makeProductionServices() {
     auto scales = ScreenScales::tracking();
     s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
         [scales](const QString& name) { return scales->scale(name); }));
+    s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
+        auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
+        if (!image) return std::unexpected(AnyError(image.error()));
+        return std::move(*image);
+    };
     return s;
 }
