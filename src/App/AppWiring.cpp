@@ -1,5 +1,6 @@
 #include "App/AppWiring.h"
 
+#include "App/MenuBarController.h"
 #include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
 #include "Export/ExportComposer.h"
@@ -21,6 +22,9 @@ AppServices makeProductionServices() {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));
         return std::move(*image);
+    };
+    s.makeMenuBar = [](MenuBarActions actions) -> std::shared_ptr<void> {
+        return std::make_shared<MenuBarController>(std::move(actions));
     };
     return s;
 }

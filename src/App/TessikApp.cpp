@@ -1,10 +1,13 @@
 #include "App/TessikApp.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 
 #include "App/AppDelegate.h"
 #include "App/AppWiring.h"
+#include "App/MainMenu.h"
+#include "App/MainMenuBar.h"
 #include "App/SessionCheck.h"
 #include "Platform/UnixSignals.h"
 
@@ -17,7 +20,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Tessik");
     QApplication::setApplicationVersion(TESSIK_VERSION);
     // Closing the settings or onboarding window never quits.
-    QApplication::setQuitOnLastWindowClosed(AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
+    QApplication::setQuitOnLastWindowClosed(
+        AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     if (SessionCheck::isWaylandSession(QProcessEnvironment::systemEnvironment())) {
         QMessageBox box(QMessageBox::Warning, SessionCheck::waylandMessage(),
@@ -29,10 +33,15 @@ int main(int argc, char** argv) {
 
     UnixSignals unixSignals;
     AppDelegate delegate(makeProductionServices());
+    // Application menu, then edit menu.
+    MainMenuBar mainMenu(
+        {MainMenu::makeApplicationMenuItem().release(), MainMenu::makeEditMenuItem().release()});
+    QObject::connect(mainMenu.action("showPreferences"), &QAction::triggered, &delegate,
+                     &AppDelegate::showPreferences);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
-    QMetaObject::invokeMethod(&delegate, [&delegate] { delegate.applicationDidFinishLaunching(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); }, Qt::QueuedConnection);
     return app.exec();
 }
 

@@ -1,0 +1,116 @@
+#include "App/MenuBarController.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMenu>
+
+#include "App/MenuBarIcon.h"
+#include "Base/Localization.h"
+
+// The resources live in a static library, so their registration must be asked for by name.
+static void initTessikResources() {
+    Q_INIT_RESOURCE(tessik);
+}
+
+MenuBarController::MenuBarController(MenuBarActions actions, MenuShortcutHooks hooks,
+                                     QString iconPath, QObject* parent)
+    : QObject(parent),
+      m_actions(std::move(actions)),
+      m_hooks(std::move(hooks)),
+      m_iconPath(std::move(iconPath)),
+      m_menu(std::make_unique<QMenu>()),
+      m_statusItem(std::make_unique<QSystemTrayIcon>()) {
+    initTessikResources();
+    configureButton();
+    buildMenu();
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarController::menuWillOpen);
+    connect(m_menu.get(), &QMenu::aboutToHide, this, &MenuBarController::menuDidClose);
+    m_statusItem->setContextMenu(m_menu.get());
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, &MenuBarController::activated);
+    // The tint follows the desktop theme when it changes while running; every widget, the menu
+    // too, hears of a new application palette.
+    m_menu->installEventFilter(this);
+    // With no tray host yet, Qt docks the icon by itself once one appears.
+    m_statusItem->show();
+}
+
+MenuBarController::~MenuBarController() {
+    m_statusItem->setContextMenu(nullptr);
+}
+
+QString MenuBarController::toolTip() {
+    return QStringLiteral("Tessik — ") + localized("Capturez une zone, annotez-la, partagez-la.");
+}
+
+void MenuBarController::configureButton() {
+    const QColor tint = MenuBarIcon::panelTint();
+    if (auto icon = MenuBarIcon::load(m_iconPath, tint)) {
+        m_statusItem->setIcon(*icon);
+        m_usesFallbackIcon = false;
+    } else {
+        m_statusItem->setIcon(MenuBarIcon::fallback(tint));
+        m_usesFallbackIcon = true;
+    }
+    m_statusItem->setToolTip(toolTip());
+}
+
+void MenuBarController::buildMenu() {
+    QAction* area = m_menu->addAction(localized("Capture zone"));
+    area->setObjectName(QStringLiteral("performCaptureArea"));
+    connect(area, &QAction::triggered, this, &MenuBarController::performCaptureArea);
+    if (m_hooks.bindCaptureAreaItem) m_hooks.bindCaptureAreaItem(area);
+
+    QAction* fullScreen = m_menu->addAction(localized("Capture plein écran"));
+    fullScreen->setObjectName(QStringLiteral("performCaptureFullScreen"));
+    connect(fullScreen, &QAction::triggered, this, &MenuBarController::performCaptureFullScreen);
+
+    m_menu->addSeparator();
+    QAction* preferences = m_menu->addAction(localized("Réglages…"));
+    preferences->setObjectName(QStringLiteral("performOpenPreferences"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    connect(preferences, &QAction::triggered, this, &MenuBarController::performOpenPreferences);
+
+    m_menu->addSeparator();
+    QAction* quit = m_menu->addAction(localized("Quitter Tessik"));
+    quit->setObjectName(QStringLiteral("terminate"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+}
+
+void MenuBarController::performCaptureArea() {
+    if (m_actions.captureArea) m_actions.captureArea();
+}
+
+void MenuBarController::performCaptureFullScreen() {
+    if (m_actions.captureFullScreen) m_actions.captureFullScreen();
+}
+
+void MenuBarController::performOpenPreferences() {
+    if (m_actions.openPreferences) m_actions.openPreferences();
+}
+
+void MenuBarController::menuWillOpen() {
+    if (m_hooks.disableCaptureArea) m_hooks.disableCaptureArea();
+}
+
+void MenuBarController::menuDidClose() {
+    if (m_hooks.enableCaptureArea) m_hooks.enableCaptureArea();
+}
+
+void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
+    // Qt opens the context menu on a right click only; the tray item's menu opens on a left
+    // click too.
+    if (reason != QSystemTrayIcon::Trigger || m_menu->isVisible()) return;
+    m_menu->popup(QCursor::pos());
+}
+
+bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange)
+        configureButton();
+    return QObject::eventFilter(watched, event);
+}
