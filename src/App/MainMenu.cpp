@@ -40,7 +40,7 @@ void showAboutBox() {
 // Hides every visible Tessik window; they come back when Tessik shows them again.
 void hideApplication() {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && !(window->windowFlags() & Qt::Popup)) window->hide();
+        if (window->isVisible() && window->windowType() != Qt::Popup) window->hide();
 }
 
 void addEditItem(QMenu& menu, const QString& title, const char* message, QKeySequence keys = {}) {

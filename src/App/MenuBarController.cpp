@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 
@@ -31,8 +32,8 @@ MenuBarController::MenuBarController(MenuBarActions actions, MenuShortcutHooks h
     connect(m_menu.get(), &QMenu::aboutToHide, this, &MenuBarController::menuDidClose);
     m_statusItem->setContextMenu(m_menu.get());
     connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, &MenuBarController::activated);
-    // The tint follows the desktop theme when it changes while running; every widget, the menu
-    // too, hears of a new application palette.
+    // The tint follows the desktop theme when it changes while running.
+    qApp->installEventFilter(this);
     m_menu->installEventFilter(this);
     // With no tray host yet, Qt docks the icon by itself once one appears.
     m_statusItem->show();
@@ -109,8 +110,28 @@ void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
     m_menu->popup(QCursor::pos());
 }
 
+QAction* MenuBarController::itemForKey(const QKeyEvent& event) const {
+    const auto area = m_menu->findChild<QAction*>(QStringLiteral("performCaptureArea"));
+    if (m_hooks.isCaptureAreaKey && m_hooks.isCaptureAreaKey(event)) return area;
+    const QKeyCombination pressed(event.modifiers() & ~Qt::KeypadModifier, Qt::Key(event.key()));
+    for (QAction* item : m_menu->actions()) {
+        if (item == area && m_hooks.isCaptureAreaKey) continue;
+        if (item->isEnabled() && !item->shortcut().isEmpty() && item->shortcut()[0] == pressed)
+            return item;
+    }
+    return nullptr;
+}
+
 bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange)
-        configureButton();
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange) configureButton();
+    // A popup menu that belongs to no window gets no shortcut handling from Qt: while it is open
+    // its key equivalents are matched here, and choosing one closes the menu first.
+    if (watched == m_menu.get() && event->type() == QEvent::KeyPress) {
+        if (QAction* item = itemForKey(*static_cast<QKeyEvent*>(event))) {
+            m_menu->hide();
+            item->trigger();
+            return true;
+        }
+    }
     return QObject::eventFilter(watched, event);
 }

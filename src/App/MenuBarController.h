@@ -11,6 +11,7 @@
 #include "App/AppServices.h"
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 
 // What the tray menu needs of the global shortcut of the area capture. Filled from the shortcut
@@ -22,6 +23,9 @@ struct MenuShortcutHooks {
     // instead of firing twice.
     std::function<void()> disableCaptureArea;
     std::function<void()> enableCaptureArea;
+    // Whether a key press inside the open menu is the global shortcut (by physical key, as the
+    // hot key is); without it the item's key sequence is compared.
+    std::function<bool(const QKeyEvent&)> isCaptureAreaKey;
 };
 
 // The tray item and its menu: area capture, full-screen capture, settings and quit.
@@ -56,6 +60,7 @@ private:
     void menuWillOpen();
     void menuDidClose();
     void activated(QSystemTrayIcon::ActivationReason reason);
+    QAction* itemForKey(const QKeyEvent& event) const;
 
     MenuBarActions m_actions;
     MenuShortcutHooks m_hooks;

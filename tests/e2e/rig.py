@@ -98,9 +98,13 @@ class Desktop:
             self._spawn(["openbox", "--sm-disable"], name="openbox")
             time.sleep(0.5)
         if self.tray:
-            self._spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                         "--height", "24", "--SetDockType", "true"], name="trayer")
-            time.sleep(0.3)
+            self.start_tray()
+
+    def start_tray(self):
+        """Starts trayer as tray host (top right); also usable after tessik is up."""
+        self._spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                     "--height", "24", "--SetDockType", "true"], name="trayer")
+        time.sleep(0.3)
 
     def _x_ready(self):
         return subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
@@ -230,6 +234,29 @@ class Desktop:
             if line.startswith("Map State:"):
                 info["mapped"] = line.endswith("IsViewable")
         return info
+
+    def tray_icon(self):
+        """Geometry of tessik's docked tray icon, or None while it is not docked."""
+        out = self.run(["xdotool", "search", "--pid", str(self.tessik.pid)],
+                       check=False).stdout.split()
+        for wid in out:
+            info = self.window_info(wid)
+            if info.get("mapped") and 0 < info.get("width", 0) <= 64 \
+                    and 0 < info.get("height", 0) <= 64 and info.get("y", -1) < 64:
+                return info
+        return None
+
+    def click_tray_icon(self, button=1):
+        icon = wait_until(self.tray_icon, timeout=10, what="the tray icon")
+        self.xdotool("mousemove", icon["x"] + icon["width"] // 2, icon["y"] + icon["height"] // 2)
+        time.sleep(0.1)
+        self.xdotool("click", button)
+        return icon
+
+    def popup_menus(self):
+        """Tessik's open popup menus (override-redirect windows wider than a tray icon)."""
+        return [w for w in self.windows() if w.get("mapped") and w.get("override_redirect")
+                and w.get("width", 0) > 64]
 
     def clipboard_targets(self):
         r = self.run(["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"], check=False,
