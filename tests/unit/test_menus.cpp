@@ -92,11 +92,13 @@ TEST(TrayMenu, ItemsRunTheirActionsOnly) {
 TEST(TrayMenu, BindsTheAreaItemAndSwitchesTheHotKeyOffWhileOpen) {
     QStringList log;
     QAction* bound = nullptr;
-    MenuShortcutHooks hooks{[&](QAction* a) {
-                                bound = a;
-                                a->setShortcut(QKeySequence("Ctrl+Shift+2"));
-                            },
-                            [&] { log << "disable"; }, [&] { log << "enable"; }};
+    MenuShortcutHooks hooks;
+    hooks.bindCaptureAreaItem = [&](QAction* a) {
+        bound = a;
+        a->setShortcut(QKeySequence("Ctrl+Shift+2"));
+    };
+    hooks.disableCaptureArea = [&] { log << "disable"; };
+    hooks.enableCaptureArea = [&] { log << "enable"; };
     MenuBarController controller({}, hooks);
     EXPECT_EQ(bound, trayItem(controller, "performCaptureArea"));
     EXPECT_EQ(bound->shortcut(), QKeySequence("Ctrl+Shift+2"));
