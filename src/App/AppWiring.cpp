@@ -8,10 +8,12 @@
 #include "Platform/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
 #include "Platform/X11DisplaySource.h"
+#include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 
 AppServices makeProductionServices() {
     AppServices s;
+    Preferences::installSharedLoginItems(std::make_shared<XdgAutostart>());
     s.preferences = &Preferences::shared();
     s.permissions = std::make_unique<DesktopPermissionService>();
     s.screens = std::make_unique<QtScreenSource>(&RandrMonitors::idForName);
