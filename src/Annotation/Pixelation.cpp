@@ -22,14 +22,19 @@ QImage readable(const QImage& source, const QRect& area) {
     return source.copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// Adds one row's pixels to the sums of its blocks, a block at a time so the inner loop is plain.
 void accumulate(const quint32* row, int width, int side, std::vector<Sums>& sums) {
-    for (int x = 0; x < width; ++x) {
-        Sums& s = sums[x / side];
-        const quint32 p = row[x];
-        s[0] += p & 0xff;
-        s[1] += (p >> 8) & 0xff;
-        s[2] += (p >> 16) & 0xff;
-        s[3] += p >> 24;
+    for (size_t b = 0; b < sums.size(); ++b) {
+        const int end = std::min(width, int(b + 1) * side);
+        quint32 c0 = 0, c1 = 0, c2 = 0, c3 = 0;  // a row of one block stays far below 2^32 / 255
+        for (int x = int(b) * side; x < end; ++x) {
+            const quint32 p = row[x];
+            c0 += p & 0xff;
+            c1 += (p >> 8) & 0xff;
+            c2 += (p >> 16) & 0xff;
+            c3 += p >> 24;
+        }
+        sums[b][0] += c0, sums[b][1] += c1, sums[b][2] += c2, sums[b][3] += c3;
     }
 }
 
@@ -49,7 +54,10 @@ void fillBand(QImage& out, int top, int bottom, int side, const std::vector<Sums
     }
     for (int y = top; y < bottom; ++y) {
         auto* row = reinterpret_cast<quint32*>(out.scanLine(y));
-        for (int x = 0; x < width; ++x) row[x] = colours[x / side];
+        for (size_t b = 0; b < colours.size(); ++b) {
+            const int begin = int(b) * side;
+            std::fill(row + begin, row + std::min(width, begin + side), colours[b]);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "Annotation/AnnotationRenderer.h"
 #include "Base/Localization.h"
+#include "Export/FreshMemory.h"
 
 namespace ExportComposer {
 
@@ -43,18 +44,28 @@ std::optional<QRect> cropRect(const Rect& selection, double scale, double viewHe
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 
-// The crop converted straight into the output format: a 32-bit capture is read in place, so
-// the only copy made is the output itself.
+// The crop converted straight into the output format. A 32-bit capture (what the capture
+// service gives) is read in place and swizzled row by row into fresh memory, so the output is
+// the only copy made; anything else goes through Qt's conversion.
 QImage croppedCopy(const QImage& image, const QRect& crop) {
     const auto format = image.format();
-    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-        format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGBX8888 ||
-        format == QImage::Format_RGBA8888 || format == outputFormat) {
-        const uchar* first = image.constScanLine(crop.y()) + qsizetype(crop.x()) * 4;
-        const QImage view(first, crop.width(), crop.height(), image.bytesPerLine(), format);
-        return view.convertToFormat(outputFormat);
+    const bool opaque = format == QImage::Format_RGB32;
+    if (!opaque && format != QImage::Format_ARGB32_Premultiplied)
+        return image.copy(crop).convertToFormat(outputFormat);
+    QImage output = freshImage(crop.size(), outputFormat);
+    if (output.isNull()) return {};
+    const quint32 alpha = opaque ? 0xff000000 : 0;
+    for (int y = 0; y < crop.height(); ++y) {
+        const auto* in =
+            reinterpret_cast<const quint32*>(image.constScanLine(crop.y() + y)) + crop.x();
+        auto* out = reinterpret_cast<quint32*>(output.scanLine(y));
+        // 0xAARRGGBB words to R, G, B, A bytes: swap red and blue.
+        for (int x = 0; x < crop.width(); ++x) {
+            const quint32 p = in[x];
+            out[x] = (p & 0xff00ff00) | ((p >> 16) & 0xff) | ((p & 0xff) << 16) | alpha;
+        }
     }
-    return image.copy(crop).convertToFormat(outputFormat);
+    return output;
 }
 
 bool finite(std::initializer_list<double> values) {

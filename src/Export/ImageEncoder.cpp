@@ -4,6 +4,8 @@
 #include <QImageWriter>
 
 #include "Base/Localization.h"
+#include "Export/FreshMemory.h"
+#include "Export/PngWriter.h"
 
 namespace ImageEncoder {
 
@@ -39,8 +41,15 @@ std::expected<QByteArray, Failure> data(const QImage& from, const QString& as) {
     const QByteArray format = writerFormat(as);
     if (format.isEmpty()) return std::unexpected(Failure::unsupportedType(as));
 
-    QByteArray bytes;
-    bytes.reserve(expectedSize(from, as));
+    if (as == png) {
+        auto bytes = PngWriter::encoded(from);
+        if (!bytes) return std::unexpected(Failure::encodingFailed());
+        return std::move(*bytes);
+    }
+
+    // Emptied but with its room kept: the writer appends, and may seek back to patch.
+    QByteArray bytes = freshBytes(expectedSize(from, as));
+    bytes.resize(0);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
