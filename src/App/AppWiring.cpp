@@ -3,7 +3,9 @@
 #include "App/MenuBarController.h"
 #include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
+#include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
+#include "Export/FileExporter.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
@@ -20,6 +22,10 @@ AppServices makeProductionServices() {
     auto scales = ScreenScales::tracking();
     s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
         [scales](const QString& name) { return scales->scale(name); }));
+    s.clipboardExporter = std::make_unique<ClipboardExporter>();
+    s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
+        return std::make_unique<FileExporter>(directory);
+    };
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QTest>
+
+#include "Export/ClipboardExporter.h"
+#include "Export/ImageEncoder.h"
+
+namespace {
+
+QImage sample() {
+    QImage image(64, 32, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgba(x * 4, y * 8, 90, 255));
+    return image;
+}
+
+ExportOutcome finish(QFuture<ExportOutcome> future) {
+    // The clipboard is written on this (the main) thread, so its event loop must run.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return future.isFinished(); }, 10000));
+    return future.result();
+}
+
+// An encoding that fails for one type and uses the real encoder for the other.
+ImageEncoding failingFor(const QString& broken) {
+    return
+        [broken](const QImage& image, const QString& type) -> std::expected<QByteArray, AnyError> {
+            if (type == broken)
+                return std::unexpected(AnyError(ImageEncoder::Failure::encodingFailed()));
+            return standardImageEncoding()(image, type);
+        };
+}
+
+}  // namespace
+
+TEST(ClipboardExporter, ReplacesTheClipboardWithPngThenTiffOfTheSamePixels) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("earlier text");
+
+    ClipboardExporter exporter;
+    EXPECT_EQ(exporter.mode(), QClipboard::Clipboard);
+    ASSERT_TRUE(finish(exporter.exportImage(sample())).has_value());
+
+    const QMimeData* data = clipboard->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(), QStringList({"image/png", "image/tiff"}));
+    EXPECT_FALSE(data->hasText());
+    const QImage png = QImage::fromData(data->data("image/png"), "png");
+    const QImage tiff = QImage::fromData(data->data("image/tiff"), "tiff");
+    EXPECT_EQ(png.convertToFormat(QImage::Format_ARGB32), sample());
+    EXPECT_EQ(tiff.convertToFormat(QImage::Format_ARGB32), sample());
+}
+
+TEST(ClipboardExporter, AnEncodingFailureLeavesTheClipboardUntouched) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (const QString& broken : {ImageEncoder::png, ImageEncoder::tiff}) {
+        clipboard->setText("keep me");
+        ClipboardExporter exporter(std::nullopt, failingFor(broken));
+        const ExportOutcome outcome = finish(exporter.exportImage(sample()));
+        ASSERT_FALSE(outcome.has_value()) << broken.toStdString();
+        ASSERT_NE(outcome.error().as<ImageEncoder::Failure>(), nullptr);
+        EXPECT_EQ(clipboard->text(), "keep me") << broken.toStdString();
+    }
+}
+
+TEST(ClipboardExporter, ANamedPasteboardIsThePrimarySelection) {
+    EXPECT_EQ(ClipboardExporter(QString("find")).mode(), QClipboard::Selection);
+    EXPECT_EQ(ClipboardExporter().pasteboardName(), std::nullopt);
+}
