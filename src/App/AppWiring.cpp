@@ -1,12 +1,15 @@
 #include "App/AppWiring.h"
 
 #include "App/MenuBarController.h"
+#include "App/ShortcutNames.h"
 #include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
 #include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
 #include "Platform/DesktopPermissionService.h"
+#include "Platform/GlobalShortcutsPlatform.h"
 #include "Platform/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
 #include "Platform/X11DisplaySource.h"
@@ -14,6 +17,8 @@
 #include "Settings/Preferences.h"
 
 AppServices makeProductionServices() {
+    // Before anything touches a shortcut name: the launch sequence registers the hot key.
+    installGlobalShortcutsPlatform();
     AppServices s;
     Preferences::installSharedLoginItems(std::make_shared<XdgAutostart>());
     s.preferences = &Preferences::shared();
@@ -33,6 +38,9 @@ AppServices makeProductionServices() {
     };
     s.makeMenuBar = [](MenuBarActions actions) -> std::shared_ptr<void> {
         return std::make_shared<MenuBarController>(std::move(actions));
+    };
+    s.onCaptureAreaShortcut = [](std::function<void()> action) {
+        GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
     };
     return s;
 }

@@ -1,0 +1,74 @@
+#include "GlobalShortcuts/Shortcut.h"
+
+#include <cmath>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+
+#include "GlobalShortcuts/GlobalShortcuts.h"
+
+namespace GlobalShortcuts {
+
+namespace {
+const QString kKeyCodeKey = QStringLiteral("carbonKeyCode");
+const QString kModifiersKey = QStringLiteral("carbonModifiers");
+
+// An integral JSON number within 64 bits; 19.5, "19" and true are not.
+std::optional<qint64> integer(const QJsonValue& value) {
+    const QVariant v = value.toVariant();
+    if (v.typeId() == QMetaType::LongLong) return v.toLongLong();
+    if (v.typeId() != QMetaType::Double) return std::nullopt;
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || d != std::trunc(d) || d < -0x1p63 || d >= 0x1p63) return std::nullopt;
+    return qint64(d);
+}
+}  // namespace
+
+Shortcut::Shortcut(qint64 keyCode, qint64 modifiers)
+    : carbonKeyCode(keyCode), carbonModifiers(normalizedCarbonModifiers(modifiers)) {}
+
+Shortcut::Shortcut(Key key, EventModifierFlags modifiers)
+    : carbonKeyCode(key.rawValue), carbonModifiers(GlobalShortcuts::carbonModifiers(modifiers)) {}
+
+Shortcut Shortcut::unnormalized(qint64 keyCode, qint64 modifiers) {
+    Shortcut s;
+    s.carbonKeyCode = keyCode;
+    s.carbonModifiers = modifiers;
+    return s;
+}
+
+std::optional<Shortcut> Shortcut::forName(const Name& name) { return getShortcut(name); }
+
+std::optional<Shortcut> Shortcut::fromEvent(const QKeyEvent& event) {
+    if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease) return std::nullopt;
+    const auto key = keyForXKeycode(event.nativeScanCode());
+    if (!key) return std::nullopt;
+    // Qt's desktop convention: Ctrl is command, Meta (Super) is control, Alt is option.
+    const Qt::KeyboardModifiers m = event.modifiers();
+    EventModifierFlags flags = 0;
+    if (m & Qt::ControlModifier) flags |= EventModifier::command;
+    if (m & Qt::ShiftModifier) flags |= EventModifier::shift;
+    if (m & Qt::AltModifier) flags |= EventModifier::option;
+    if (m & Qt::MetaModifier) flags |= EventModifier::control;
+    return Shortcut(*key, flags);
+}
+
+QByteArray Shortcut::encoded() const {
+    // Written by hand so the member order is fixed whatever the JSON writer does.
+    return QByteArray("{\"carbonKeyCode\":") + QByteArray::number(carbonKeyCode) +
+           ",\"carbonModifiers\":" + QByteArray::number(carbonModifiers) + "}";
+}
+
+std::optional<Shortcut> Shortcut::decoded(const QByteArray& json) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    const QJsonObject object = doc.object();
+    const auto keyCode = integer(object.value(kKeyCodeKey));
+    const auto modifiers = integer(object.value(kModifiersKey));
+    if (!keyCode || !modifiers) return std::nullopt;
+    return unnormalized(*keyCode, *modifiers);
+}
+
+}  // namespace GlobalShortcuts
