@@ -52,7 +52,8 @@ void registerNameShortcut(const Name& name) {
 }
 
 bool usedByStream(const Shortcut& shortcut) {
-    for (auto it = state().streamKeyDownHandlers.cbegin(); it != state().streamKeyDownHandlers.cend(); ++it)
+    for (auto it = state().streamKeyDownHandlers.cbegin();
+         it != state().streamKeyDownHandlers.cend(); ++it)
         if (!it->empty() && getShortcut(it.key()) == shortcut) return true;
     return false;
 }
@@ -94,14 +95,20 @@ Name::Name(const QString& name, std::optional<Shortcut> defaultValue)
     initialize();
 }
 
-Name Name::fromRawValue(const QString& raw) { return Name(raw); }
+Name Name::fromRawValue(const QString& raw) {
+    return Name(raw);
+}
 
-std::optional<Shortcut> Name::shortcut() const { return getShortcut(*this); }
+std::optional<Shortcut> Name::shortcut() const {
+    return getShortcut(*this);
+}
 void Name::setShortcut(const std::optional<Shortcut>& shortcut) const {
     GlobalShortcuts::setShortcut(shortcut, *this);
 }
 
-QString userDefaultsKey(const Name& name) { return kKeyPrefix + name.rawValue; }
+QString userDefaultsKey(const Name& name) {
+    return kKeyPrefix + name.rawValue;
+}
 
 // -- storage -----------------------------------------------------------------------------------
 
@@ -111,10 +118,13 @@ std::optional<Shortcut> getShortcut(const Name& name) {
     return Shortcut::decoded(text->toUtf8());
 }
 
-bool userDefaultsContains(const Name& name) { return store().contains(userDefaultsKey(name)); }
+bool userDefaultsContains(const Name& name) {
+    return store().contains(userDefaultsKey(name));
+}
 
 void userDefaultsDidChange(const Name& name) {
-    Notifications::post(shortcutByNameDidChange, {{QStringLiteral("name"), QVariant::fromValue(name)}});
+    Notifications::post(shortcutByNameDidChange,
+                        {{QStringLiteral("name"), QVariant::fromValue(name)}});
 }
 
 void userDefaultsSet(const Name& name, const Shortcut& shortcut) {
@@ -144,11 +154,14 @@ void reset(const QList<Name>& names) {
 QList<Name> allNames() {
     QList<Name> names;
     for (const QString& key : store().keys())
-        if (key.startsWith(kKeyPrefix)) names.append(Name::fromRawValue(key.mid(kKeyPrefix.size())));
+        if (key.startsWith(kKeyPrefix))
+            names.append(Name::fromRawValue(key.mid(kKeyPrefix.size())));
     return names;
 }
 
-void resetAll() { reset(allNames()); }
+void resetAll() {
+    reset(allNames());
+}
 
 // -- actions -----------------------------------------------------------------------------------
 
@@ -200,7 +213,9 @@ void enable(const QList<Name>& names) {
     for (const Name& name : names) registerNameShortcut(name);
 }
 
-bool isEnabled() { return state().isEnabled; }
+bool isEnabled() {
+    return state().isEnabled;
+}
 
 void setEnabled(bool enabled) {
     if (state().isEnabled == enabled) return;
@@ -213,10 +228,18 @@ bool isEnabled(const Name& name) {
     return state().isEnabled && shortcut && state().registeredShortcuts.contains(*shortcut);
 }
 
-bool isPaused() { return state().isPaused; }
-void setPaused(bool paused) { state().isPaused = paused; }
-bool isMenuOpen() { return state().isMenuOpen; }
-QSet<Shortcut> registeredShortcuts() { return state().registeredShortcuts; }
+bool isPaused() {
+    return state().isPaused;
+}
+void setPaused(bool paused) {
+    state().isPaused = paused;
+}
+bool isMenuOpen() {
+    return state().isMenuOpen;
+}
+QSet<Shortcut> registeredShortcuts() {
+    return state().registeredShortcuts;
+}
 
 void initialize() {
     if (state().isInitialized) return;
@@ -241,7 +264,8 @@ EventStream events(EventType type, const Name& name, std::function<void()> onEve
 }
 
 EventStream::EventStream(EventStream&& other) noexcept
-    : m_name(std::move(other.m_name)), m_id(std::exchange(other.m_id, 0)) {}
+    : m_name(std::move(other.m_name)), m_id(std::exchange(other.m_id, 0)) {
+}
 
 EventStream& EventStream::operator=(EventStream&& other) noexcept {
     if (this != &other) {
@@ -252,7 +276,9 @@ EventStream& EventStream::operator=(EventStream&& other) noexcept {
     return *this;
 }
 
-EventStream::~EventStream() { end(); }
+EventStream::~EventStream() {
+    end();
+}
 
 void EventStream::end() {
     if (m_id == 0) return;
@@ -264,7 +290,8 @@ void EventStream::end() {
     }
     m_id = 0;
     const auto shortcut = getShortcut(m_name);
-    if (shortcut && !usedByStream(*shortcut) && !usedByLegacy(*shortcut)) unregisterShortcut(*shortcut);
+    if (shortcut && !usedByStream(*shortcut) && !usedByLegacy(*shortcut))
+        unregisterShortcut(*shortcut);
 }
 
 // -- tests -------------------------------------------------------------------------------------

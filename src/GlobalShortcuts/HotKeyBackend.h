@@ -10,8 +10,8 @@
 namespace GlobalShortcuts {
 
 // The registry's hot-key signature "HKRG", first character in the most significant byte.
-inline constexpr quint32 hotKeySignature = quint32('H') << 24 | quint32('K') << 16 |
-                                           quint32('R') << 8 | quint32('G');
+inline constexpr quint32 hotKeySignature =
+    quint32('H') << 24 | quint32('K') << 16 | quint32('R') << 8 | quint32('G');
 
 // Statuses the registry's event handler returns: handled, or let the event pass on.
 inline constexpr int noErr = 0;

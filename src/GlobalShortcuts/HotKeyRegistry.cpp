@@ -24,13 +24,16 @@ State& state() {
 }
 
 void printRefusal(const Shortcut& shortcut, int status) {
-    const QByteArray line = "Error registering hotkey " + shortcut.presentableDescription().toUtf8() +
-                            ": " + QByteArray::number(status) + "\n";
+    const QByteArray line = "Error registering hotkey " +
+                            shortcut.presentableDescription().toUtf8() + ": " +
+                            QByteArray::number(status) + "\n";
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
 }
 
-bool fitsUnsigned32(qint64 v) { return v >= 0 && v <= 0xFFFFFFFFll; }
+bool fitsUnsigned32(qint64 v) {
+    return v >= 0 && v <= 0xFFFFFFFFll;
+}
 
 std::expected<HotKeyBackend::Reference, int> platformRegister(const Shortcut& s, qint64 id) {
     if (!state().backend) return std::unexpected(kNoBackend);
@@ -136,10 +139,13 @@ int hotKeyRegistryEventHandler(const HotKeyEvent* event) {
     if (!event) return eventNotHandledErr;
     switch (event->kind) {
         case HotKeyEvent::rawKeyDown:
-        case HotKeyEvent::rawKeyUp: return handleRawKeyEvent(*event);
+        case HotKeyEvent::rawKeyUp:
+            return handleRawKeyEvent(*event);
         case HotKeyEvent::hotKeyPressed:
-        case HotKeyEvent::hotKeyReleased: return handleHotKeyEvent(*event);
-        default: return eventNotHandledErr;
+        case HotKeyEvent::hotKeyReleased:
+            return handleHotKeyEvent(*event);
+        default:
+            return eventNotHandledErr;
     }
 }
 
@@ -174,10 +180,16 @@ int handleRawKeyEvent(const HotKeyEvent& event) {
     return eventNotHandledErr;
 }
 
-void setBackend(std::unique_ptr<HotKeyBackend> backend) { state().backend = std::move(backend); }
-HotKeyBackend* backend() { return state().backend.get(); }
+void setBackend(std::unique_ptr<HotKeyBackend> backend) {
+    state().backend = std::move(backend);
+}
+HotKeyBackend* backend() {
+    return state().backend.get();
+}
 
-qint64 hotKeyId() { return state().hotKeyId; }
+qint64 hotKeyId() {
+    return state().hotKeyId;
+}
 
 QList<HotKey> hotKeys() {
     QList<HotKey> all;
@@ -185,7 +197,9 @@ QList<HotKey> hotKeys() {
     return all;
 }
 
-bool isEventHandlerInstalled() { return state().eventHandlerInstalled; }
+bool isEventHandlerInstalled() {
+    return state().eventHandlerInstalled;
+}
 
 void resetForTesting() {
     State& s = state();

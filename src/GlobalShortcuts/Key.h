@@ -17,8 +17,8 @@ struct Key {
 
     static const Key a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, t, u, v, w, x, y, z;
     static const Key zero, one, two, three, four, five, six, seven, eight, nine;
-    static const Key capsLock, shift, function, control, option, command, rightCommand,
-        rightOption, rightControl, rightShift;
+    static const Key capsLock, shift, function, control, option, command, rightCommand, rightOption,
+        rightControl, rightShift;
     // `return` and `delete` are C++ keywords.
     static const Key returnKey, backslash, backtick, comma, equal, minus, period, quote, semicolon,
         slash, space, tab, leftBracket, rightBracket;
@@ -32,10 +32,10 @@ struct Key {
         keypadMinus, keypadMultiply, keypadPlus;
 };
 
-inline constexpr Key Key::a{0}, Key::b{11}, Key::c{8}, Key::d{2}, Key::e{14}, Key::f{3},
-    Key::g{5}, Key::h{4}, Key::i{34}, Key::j{38}, Key::k{40}, Key::l{37}, Key::m{46}, Key::n{45},
-    Key::o{31}, Key::p{35}, Key::q{12}, Key::r{15}, Key::s{1}, Key::t{17}, Key::u{32}, Key::v{9},
-    Key::w{13}, Key::x{7}, Key::y{16}, Key::z{6};
+inline constexpr Key Key::a{0}, Key::b{11}, Key::c{8}, Key::d{2}, Key::e{14}, Key::f{3}, Key::g{5},
+    Key::h{4}, Key::i{34}, Key::j{38}, Key::k{40}, Key::l{37}, Key::m{46}, Key::n{45}, Key::o{31},
+    Key::p{35}, Key::q{12}, Key::r{15}, Key::s{1}, Key::t{17}, Key::u{32}, Key::v{9}, Key::w{13},
+    Key::x{7}, Key::y{16}, Key::z{6};
 inline constexpr Key Key::zero{29}, Key::one{18}, Key::two{19}, Key::three{20}, Key::four{21},
     Key::five{23}, Key::six{22}, Key::seven{26}, Key::eight{28}, Key::nine{25};
 inline constexpr Key Key::capsLock{57}, Key::shift{56}, Key::function{63}, Key::control{59},
@@ -58,7 +58,9 @@ inline constexpr Key Key::keypad0{82}, Key::keypad1{83}, Key::keypad2{84}, Key::
     Key::keypadEnter{76}, Key::keypadEquals{81}, Key::keypadMinus{78}, Key::keypadMultiply{67},
     Key::keypadPlus{69};
 
-inline size_t qHash(Key key, size_t seed = 0) { return ::qHash(key.rawValue, seed); }
+inline size_t qHash(Key key, size_t seed = 0) {
+    return ::qHash(key.rawValue, seed);
+}
 
 // The fixed position map to Linux input (evdev) codes. Modifier keys follow the desktop
 // convention: command is Ctrl, control is Super, option is Alt. Keys without a PC counterpart

@@ -41,7 +41,8 @@ std::optional<Qt::Key> qtKey(const QString& key) {
 
 QString keyText(int qt) {
     if (qt == Qt::Key_Help) return kHelp;
-    if (qt >= Qt::Key_F1 && qt < Qt::Key_F1 + kFunctionKeys) return QString(QChar(kF1 + (qt - Qt::Key_F1)));
+    if (qt >= Qt::Key_F1 && qt < Qt::Key_F1 + kFunctionKeys)
+        return QString(QChar(kF1 + (qt - Qt::Key_F1)));
     for (const auto& [glyph, key] : kSpecialKeys)
         if (key == qt) return QString(QChar(glyph));
     if (qt <= 0 || qt > 0xFFFF) return {};
@@ -63,13 +64,18 @@ public:
     MenuItemBinding(QAction* item, Name name) : QObject(item), m_name(std::move(name)) {
         setObjectName(QStringLiteral("GlobalShortcuts.MenuItemBinding"));
         QPointer<QAction> target(item);
-        m_token = Notifications::observe(shortcutByNameDidChange, [this, target](const QVariantMap& info) {
-            if (info.value(QStringLiteral("name")).value<Name>().rawValue != m_name.rawValue) return;
-            // After the notification's other observers, as a queued refresh.
-            QMetaObject::invokeMethod(
-                this, [this, target] { if (target) setShortcut(target, getShortcut(m_name)); },
-                Qt::QueuedConnection);
-        });
+        m_token = Notifications::observe(
+            shortcutByNameDidChange, [this, target](const QVariantMap& info) {
+                if (info.value(QStringLiteral("name")).value<Name>().rawValue != m_name.rawValue)
+                    return;
+                // After the notification's other observers, as a queued refresh.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, target] {
+                        if (target) setShortcut(target, getShortcut(m_name));
+                    },
+                    Qt::QueuedConnection);
+            });
     }
     ~MenuItemBinding() override { Notifications::remove(m_token); }
 
@@ -121,8 +127,8 @@ QAction* Shortcut::menuItemWithMatchingShortcut(const QMenu* menu) const {
 void setShortcut(QAction* item, const std::optional<Shortcut>& shortcut) {
     if (!item) return;
     if (!shortcut) return item->setShortcut(QKeySequence());
-    item->setShortcut(keySequence({shortcut->nsMenuItemKeyEquivalent().value_or(QString()),
-                                   shortcut->modifiers()}));
+    item->setShortcut(keySequence(
+        {shortcut->nsMenuItemKeyEquivalent().value_or(QString()), shortcut->modifiers()}));
 }
 
 void setShortcutFor(QAction* item, const std::optional<Name>& name) {

@@ -28,7 +28,9 @@ inline constexpr EventModifierFlags function = 1ull << 23;
 // Each maps exactly the five modifiers and drops every other bit.
 EventModifierFlags eventFlags(qint64 carbonModifiers);
 qint64 carbonModifiers(EventModifierFlags flags);
-inline qint64 normalizedCarbonModifiers(qint64 carbon) { return carbonModifiers(eventFlags(carbon)); }
+inline qint64 normalizedCarbonModifiers(qint64 carbon) {
+    return carbonModifiers(eventFlags(carbon));
+}
 
 // The glyphs of a modifier set, in the order control, option, shift, command, function.
 QString symbolicRepresentation(EventModifierFlags flags);

@@ -28,7 +28,9 @@ struct Name {
     void setShortcut(const std::optional<Shortcut>& shortcut) const;
 };
 
-inline size_t qHash(const Name& name, size_t seed = 0) { return ::qHash(name.rawValue, seed); }
+inline size_t qHash(const Name& name, size_t seed = 0) {
+    return ::qHash(name.rawValue, seed);
+}
 
 }  // namespace GlobalShortcuts
 

@@ -23,7 +23,9 @@ Token observe(const QString& name, Handler handler) {
     return token;
 }
 
-void remove(Token token) { entries().erase(token); }
+void remove(Token token) {
+    entries().erase(token);
+}
 
 void post(const QString& name, const QVariantMap& userInfo) {
     std::vector<Token> matching;

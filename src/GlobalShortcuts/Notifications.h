@@ -8,7 +8,8 @@
 namespace GlobalShortcuts {
 
 // The module's two in-process notifications.
-inline const QString shortcutByNameDidChange = QStringLiteral("GlobalShortcuts_shortcutByNameDidChange");
+inline const QString shortcutByNameDidChange =
+    QStringLiteral("GlobalShortcuts_shortcutByNameDidChange");
 inline const QString recorderActiveStatusDidChange =
     QStringLiteral("GlobalShortcuts_recorderActiveStatusDidChange");
 

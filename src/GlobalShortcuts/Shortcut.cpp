@@ -26,10 +26,12 @@ std::optional<qint64> integer(const QJsonValue& value) {
 }  // namespace
 
 Shortcut::Shortcut(qint64 keyCode, qint64 modifiers)
-    : carbonKeyCode(keyCode), carbonModifiers(normalizedCarbonModifiers(modifiers)) {}
+    : carbonKeyCode(keyCode), carbonModifiers(normalizedCarbonModifiers(modifiers)) {
+}
 
 Shortcut::Shortcut(Key key, EventModifierFlags modifiers)
-    : carbonKeyCode(key.rawValue), carbonModifiers(GlobalShortcuts::carbonModifiers(modifiers)) {}
+    : carbonKeyCode(key.rawValue), carbonModifiers(GlobalShortcuts::carbonModifiers(modifiers)) {
+}
 
 Shortcut Shortcut::unnormalized(qint64 keyCode, qint64 modifiers) {
     Shortcut s;
@@ -38,7 +40,9 @@ Shortcut Shortcut::unnormalized(qint64 keyCode, qint64 modifiers) {
     return s;
 }
 
-std::optional<Shortcut> Shortcut::forName(const Name& name) { return getShortcut(name); }
+std::optional<Shortcut> Shortcut::forName(const Name& name) {
+    return getShortcut(name);
+}
 
 std::optional<Shortcut> Shortcut::fromEvent(const QKeyEvent& event) {
     if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease) return std::nullopt;

@@ -21,8 +21,12 @@ int graphemeCount(const QString& text) {
 }
 }  // namespace
 
-void setKeyboardLayout(std::unique_ptr<KeyboardLayout> layout) { layoutSlot() = std::move(layout); }
-const KeyboardLayout* keyboardLayout() { return layoutSlot().get(); }
+void setKeyboardLayout(std::unique_ptr<KeyboardLayout> layout) {
+    layoutSlot() = std::move(layout);
+}
+const KeyboardLayout* keyboardLayout() {
+    return layoutSlot().get();
+}
 
 QString capitalized(const QString& text) {
     QString result;
@@ -52,7 +56,8 @@ QString Shortcut::presentableDescription() const {
 }
 
 std::optional<QString> Shortcut::nsMenuItemKeyEquivalent() const {
-    if (const auto special = specialKey(carbonKeyCode)) return appKitMenuItemKeyEquivalent(*special);
+    if (const auto special = specialKey(carbonKeyCode))
+        return appKitMenuItemKeyEquivalent(*special);
     return keyToCharacter();
 }
 

@@ -43,13 +43,17 @@ std::unique_ptr<ShortcutStore>& slot() {
 }
 }  // namespace
 
-std::unique_ptr<ShortcutStore> makeSettingsStore() { return std::make_unique<SettingsStore>(); }
+std::unique_ptr<ShortcutStore> makeSettingsStore() {
+    return std::make_unique<SettingsStore>();
+}
 
 ShortcutStore& store() {
     if (!slot()) slot() = makeSettingsStore();
     return *slot();
 }
 
-void setStore(std::unique_ptr<ShortcutStore> s) { slot() = std::move(s); }
+void setStore(std::unique_ptr<ShortcutStore> s) {
+    slot() = std::move(s);
+}
 
 }  // namespace GlobalShortcuts

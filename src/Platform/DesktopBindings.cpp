@@ -23,38 +23,52 @@ struct KeyName {
 const QList<KeyName>& keyNames() {
     static const QList<KeyName> names = [] {
         QList<KeyName> n;
-        const Key letters[] = {Key::a, Key::b, Key::c, Key::d, Key::e, Key::f, Key::g, Key::h, Key::i,
-                               Key::j, Key::k, Key::l, Key::m, Key::n, Key::o, Key::p, Key::q, Key::r,
-                               Key::s, Key::t, Key::u, Key::v, Key::w, Key::x, Key::y, Key::z};
+        const Key letters[] = {Key::a, Key::b, Key::c, Key::d, Key::e, Key::f, Key::g,
+                               Key::h, Key::i, Key::j, Key::k, Key::l, Key::m, Key::n,
+                               Key::o, Key::p, Key::q, Key::r, Key::s, Key::t, Key::u,
+                               Key::v, Key::w, Key::x, Key::y, Key::z};
         static const char* const letterNames[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i",
                                                   "j", "k", "l", "m", "n", "o", "p", "q", "r",
                                                   "s", "t", "u", "v", "w", "x", "y", "z"};
         for (int i = 0; i < 26; ++i) n.append({letters[i], letterNames[i], Qt::Key_A + i});
-        const Key digits[] = {Key::zero, Key::one, Key::two, Key::three, Key::four,
+        const Key digits[] = {Key::zero, Key::one, Key::two,   Key::three, Key::four,
                               Key::five, Key::six, Key::seven, Key::eight, Key::nine};
         static const char* const digitNames[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
         for (int i = 0; i < 10; ++i) n.append({digits[i], digitNames[i], Qt::Key_0 + i});
-        const Key functions[] = {Key::f1,  Key::f2,  Key::f3,  Key::f4,  Key::f5,  Key::f6,  Key::f7,
-                                 Key::f8,  Key::f9,  Key::f10, Key::f11, Key::f12, Key::f13, Key::f14,
-                                 Key::f15, Key::f16, Key::f17, Key::f18, Key::f19, Key::f20};
+        const Key functions[] = {Key::f1,  Key::f2,  Key::f3,  Key::f4,  Key::f5,
+                                 Key::f6,  Key::f7,  Key::f8,  Key::f9,  Key::f10,
+                                 Key::f11, Key::f12, Key::f13, Key::f14, Key::f15,
+                                 Key::f16, Key::f17, Key::f18, Key::f19, Key::f20};
         static const char* const functionNames[] = {"F1",  "F2",  "F3",  "F4",  "F5",  "F6",  "F7",
                                                     "F8",  "F9",  "F10", "F11", "F12", "F13", "F14",
                                                     "F15", "F16", "F17", "F18", "F19", "F20"};
         for (int i = 0; i < 20; ++i) n.append({functions[i], functionNames[i], Qt::Key_F1 + i});
         n += QList<KeyName>{
-            {Key::returnKey, "Return", Qt::Key_Return}, {Key::tab, "Tab", Qt::Key_Tab},
-            {Key::space, "space", Qt::Key_Space}, {Key::deleteKey, "BackSpace", Qt::Key_Backspace},
-            {Key::deleteForward, "Delete", Qt::Key_Delete}, {Key::escape, "Escape", Qt::Key_Escape},
-            {Key::home, "Home", Qt::Key_Home}, {Key::end, "End", Qt::Key_End},
-            {Key::pageUp, "Page_Up", Qt::Key_PageUp}, {Key::pageUp, "Prior", Qt::Key_PageUp},
-            {Key::pageDown, "Page_Down", Qt::Key_PageDown}, {Key::pageDown, "Next", Qt::Key_PageDown},
-            {Key::upArrow, "Up", Qt::Key_Up}, {Key::downArrow, "Down", Qt::Key_Down},
-            {Key::leftArrow, "Left", Qt::Key_Left}, {Key::rightArrow, "Right", Qt::Key_Right},
-            {Key::help, "Insert", Qt::Key_Insert}, {Key::minus, "minus", Qt::Key_Minus},
-            {Key::equal, "equal", Qt::Key_Equal}, {Key::comma, "comma", Qt::Key_Comma},
-            {Key::period, "period", Qt::Key_Period}, {Key::slash, "slash", Qt::Key_Slash},
+            {Key::returnKey, "Return", Qt::Key_Return},
+            {Key::tab, "Tab", Qt::Key_Tab},
+            {Key::space, "space", Qt::Key_Space},
+            {Key::deleteKey, "BackSpace", Qt::Key_Backspace},
+            {Key::deleteForward, "Delete", Qt::Key_Delete},
+            {Key::escape, "Escape", Qt::Key_Escape},
+            {Key::home, "Home", Qt::Key_Home},
+            {Key::end, "End", Qt::Key_End},
+            {Key::pageUp, "Page_Up", Qt::Key_PageUp},
+            {Key::pageUp, "Prior", Qt::Key_PageUp},
+            {Key::pageDown, "Page_Down", Qt::Key_PageDown},
+            {Key::pageDown, "Next", Qt::Key_PageDown},
+            {Key::upArrow, "Up", Qt::Key_Up},
+            {Key::downArrow, "Down", Qt::Key_Down},
+            {Key::leftArrow, "Left", Qt::Key_Left},
+            {Key::rightArrow, "Right", Qt::Key_Right},
+            {Key::help, "Insert", Qt::Key_Insert},
+            {Key::minus, "minus", Qt::Key_Minus},
+            {Key::equal, "equal", Qt::Key_Equal},
+            {Key::comma, "comma", Qt::Key_Comma},
+            {Key::period, "period", Qt::Key_Period},
+            {Key::slash, "slash", Qt::Key_Slash},
             {Key::semicolon, "semicolon", Qt::Key_Semicolon},
-            {Key::quote, "apostrophe", Qt::Key_Apostrophe}, {Key::backtick, "grave", Qt::Key_QuoteLeft},
+            {Key::quote, "apostrophe", Qt::Key_Apostrophe},
+            {Key::backtick, "grave", Qt::Key_QuoteLeft},
             {Key::backslash, "backslash", Qt::Key_Backslash},
             {Key::leftBracket, "bracketleft", Qt::Key_BracketLeft},
             {Key::rightBracket, "bracketright", Qt::Key_BracketRight},
@@ -70,7 +84,8 @@ const QList<KeyName>& keyNames() {
 
 std::optional<Key> keyForKeysymName(const QString& name) {
     for (const KeyName& k : keyNames())
-        if (QString::fromLatin1(k.keysym).compare(name, k.keysym[1] ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
+        if (QString::fromLatin1(k.keysym).compare(
+                name, k.keysym[1] ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0)
             return k.key;
     return std::nullopt;
 }
@@ -97,9 +112,9 @@ QString run(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-const char* const kGnomeSchemas[] = {
-    "org.gnome.desktop.wm.keybindings", "org.gnome.shell.keybindings",
-    "org.gnome.mutter.keybindings", "org.gnome.settings-daemon.plugins.media-keys"};
+const char* const kGnomeSchemas[] = {"org.gnome.desktop.wm.keybindings",
+                                     "org.gnome.shell.keybindings", "org.gnome.mutter.keybindings",
+                                     "org.gnome.settings-daemon.plugins.media-keys"};
 }  // namespace
 
 namespace DesktopBindings {
@@ -127,13 +142,15 @@ QList<SystemHotKey> parseGsettings(const QString& output) {
         // "SCHEMA KEY VALUE": only the value holds accelerators.
         const QString value = line.section(' ', 2);
         for (auto it = quoted.globalMatch(value); it.hasNext();)
-            if (const auto hotKey = parseGnomeAccelerator(it.next().captured(1))) hotKeys.append(*hotKey);
+            if (const auto hotKey = parseGnomeAccelerator(it.next().captured(1)))
+                hotKeys.append(*hotKey);
     }
     return hotKeys;
 }
 
 std::optional<SystemHotKey> parseKdeShortcut(const QString& shortcut) {
-    const QKeySequence sequence = QKeySequence::fromString(shortcut.trimmed(), QKeySequence::PortableText);
+    const QKeySequence sequence =
+        QKeySequence::fromString(shortcut.trimmed(), QKeySequence::PortableText);
     // A chord of several steps is not a global hot key.
     if (sequence.count() != 1) return std::nullopt;
     const QKeyCombination combination = sequence[0];
@@ -175,7 +192,8 @@ std::optional<QList<SystemHotKey>> current() {
         return parseKglobalshortcutsrc(QString::fromUtf8(file.readAll()));
     }
     if (desktop.contains(QStringLiteral("GNOME")) || desktop.contains(QStringLiteral("UNITY"))) {
-        if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty()) return std::nullopt;
+        if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
+            return std::nullopt;
         QString output;
         for (const char* schema : kGnomeSchemas)
             output += run(QStringLiteral("gsettings"),

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include <QGuiApplication>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+#include <QGuiApplication>
 // xkb.h has a member named `explicit`.
 #define explicit explicit_
 #include <xcb/xkb.h>
@@ -40,7 +40,8 @@ xcb_connection_t* qtConnection() {
 quint16 findNumLockMask(xcb_connection_t* c) {
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
     if (!symbols) return 0;
-    std::unique_ptr<xcb_keycode_t, XcbFree> keycodes(xcb_key_symbols_get_keycode(symbols, kNumLockKeysym));
+    std::unique_ptr<xcb_keycode_t, XcbFree> keycodes(
+        xcb_key_symbols_get_keycode(symbols, kNumLockKeysym));
     xcb_key_symbols_free(symbols);
     if (!keycodes) return 0;
     XcbReply<xcb_get_modifier_mapping_reply_t> mapping(
@@ -56,7 +57,8 @@ quint16 findNumLockMask(xcb_connection_t* c) {
 }
 }  // namespace
 
-X11HotKeyBackend::X11HotKeyBackend() : X11HotKeyBackend(qtConnection()) {}
+X11HotKeyBackend::X11HotKeyBackend() : X11HotKeyBackend(qtConnection()) {
+}
 
 X11HotKeyBackend::X11HotKeyBackend(xcb_connection_t* connection) : m_connection(connection) {
     if (!m_connection || xcb_connection_has_error(m_connection)) {
@@ -103,8 +105,9 @@ int X11HotKeyBackend::grab(const Combination& combination) {
     std::vector<xcb_void_cookie_t> cookies;
     const QList<quint16> variants = lockVariants();
     for (const quint16 lock : variants)
-        cookies.push_back(xcb_grab_key_checked(m_connection, 1, m_root, mask | lock, xcb_keycode_t(keycode),
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(m_connection, 1, m_root, mask | lock,
+                                               xcb_keycode_t(keycode), XCB_GRAB_MODE_ASYNC,
+                                               XCB_GRAB_MODE_ASYNC));
     int status = 0;
     QList<quint16> granted;
     for (size_t i = 0; i < cookies.size(); ++i) {
@@ -125,12 +128,15 @@ int X11HotKeyBackend::grab(const Combination& combination) {
 
 void X11HotKeyBackend::ungrab(const Combination& combination) {
     for (const quint16 lock : lockVariants())
-        xcb_ungrab_key(m_connection, xcb_keycode_t(combination.first), m_root, combination.second | lock);
+        xcb_ungrab_key(m_connection, xcb_keycode_t(combination.first), m_root,
+                       combination.second | lock);
     xcb_flush(m_connection);
 }
 
-std::expected<X11HotKeyBackend::Reference, int> X11HotKeyBackend::registerHotKey(
-    quint32 keyCode, quint32 modifiers, quint32 signature, quint32 id) {
+std::expected<X11HotKeyBackend::Reference, int> X11HotKeyBackend::registerHotKey(quint32 keyCode,
+                                                                                 quint32 modifiers,
+                                                                                 quint32 signature,
+                                                                                 quint32 id) {
     if (!m_connection) return std::unexpected(kBadImplementation);
     const auto keycode = xKeycode(Key(keyCode));
     const auto mask = xModifiers(modifiers);
@@ -179,31 +185,43 @@ void X11HotKeyBackend::refreshNumLockMask() {
     for (const auto& [combination, count] : m_grabCounts) grab(combination);
 }
 
+bool X11HotKeyBackend::deliverHotKey(const xcb_key_press_event_t* event, bool press) {
+    const quint16 state = event->state & kRelevantMask & ~m_numLockMask;
+    QList<Registration> targets;
+    if (press) {
+        for (const auto& [reference, registration] : m_registrations)
+            if (registration.combination == Combination{event->detail, state})
+                targets << registration;
+        if (targets.isEmpty()) return false;
+        m_pressed[event->detail] = targets;
+    } else {
+        // Modifiers are often let go first: a release belongs to the press of the same key.
+        const auto it = m_pressed.find(event->detail);
+        if (it == m_pressed.end()) return false;
+        targets = it->second;
+        m_pressed.erase(it);
+    }
+    bool handled = false;
+    for (const Registration& registration : targets) {
+        HotKeyEvent e;
+        e.kind = press ? HotKeyEvent::hotKeyPressed : HotKeyEvent::hotKeyReleased;
+        e.signature = registration.signature;
+        e.id = registration.id;
+        handled = m_handler(e) == noErr || handled;
+    }
+    return handled;
+}
+
 bool X11HotKeyBackend::handleKey(const xcb_key_press_event_t* event, bool press) {
     if (!m_handler) return false;
-    const quint16 state = event->state & kRelevantMask & ~m_numLockMask;
-    bool handled = false;
-    if (m_hotKeyEvents && event->event == m_root) {
-        const Combination combination{event->detail, state};
-        // Copied: a handler may unregister hot keys.
-        const auto registrations = m_registrations;
-        for (const auto& [reference, registration] : registrations) {
-            if (registration.combination != combination) continue;
-            HotKeyEvent e;
-            e.kind = press ? HotKeyEvent::hotKeyPressed : HotKeyEvent::hotKeyReleased;
-            e.signature = registration.signature;
-            e.id = registration.id;
-            handled = m_handler(e) == noErr || handled;
-        }
-        if (handled) return true;
-    }
+    if (m_hotKeyEvents && event->event == m_root && deliverHotKey(event, press)) return true;
     if (m_rawKeyEvents && event->event != m_root) {
         const auto key = keyForXKeycode(event->detail);
         if (!key) return false;
         HotKeyEvent e;
         e.kind = press ? HotKeyEvent::rawKeyDown : HotKeyEvent::rawKeyUp;
         e.keyCode = quint32(key->rawValue);
-        e.modifiers = carbonModifiers(state);
+        e.modifiers = carbonModifiers(event->state & kRelevantMask & ~m_numLockMask);
         return m_handler(e) == noErr;
     }
     return false;
@@ -218,12 +236,17 @@ bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
         case XCB_KEY_RELEASE:
             return handleKey(reinterpret_cast<const xcb_key_press_event_t*>(event),
                              type == XCB_KEY_PRESS);
-        case XCB_MAPPING_NOTIFY: refreshNumLockMask(); return false;
-        default: break;
+        case XCB_MAPPING_NOTIFY:
+            refreshNumLockMask();
+            return false;
+        default:
+            break;
     }
     if (m_xkbFirstEvent && type == m_xkbFirstEvent) {
-        const quint8 xkbType = reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(event)->xkbType;
-        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY) refreshNumLockMask();
+        const quint8 xkbType =
+            reinterpret_cast<const xcb_xkb_new_keyboard_notify_event_t*>(event)->xkbType;
+        if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbType == XCB_XKB_MAP_NOTIFY)
+            refreshNumLockMask();
     }
     return false;
 }

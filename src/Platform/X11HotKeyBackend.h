@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <QAbstractNativeEventFilter>
+#include <QList>
 
 #include "GlobalShortcuts/HotKeyBackend.h"
 
@@ -49,6 +50,7 @@ private:
     QList<quint16> lockVariants() const;
     void refreshNumLockMask();
     bool handleKey(const xcb_key_press_event_t* event, bool press);
+    bool deliverHotKey(const xcb_key_press_event_t* event, bool press);
 
     xcb_connection_t* m_connection = nullptr;
     quint32 m_root = 0;
@@ -61,4 +63,6 @@ private:
     Reference m_nextReference = 1;
     std::map<Reference, Registration> m_registrations;
     std::map<Combination, int> m_grabCounts;
+    // Keys whose press was delivered, by X keycode, waiting for their release.
+    std::map<quint32, QList<Registration>> m_pressed;
 };

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include <QGuiApplication>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
+#include <QGuiApplication>
 
 namespace {
 struct KeymapUnref {
@@ -19,14 +19,16 @@ xcb_connection_t* qtConnection() {
 
 xkb_keysym_t firstLevelSym(xkb_keymap* keymap, xkb_keycode_t keycode, xkb_layout_index_t group) {
     const xkb_keysym_t* syms = nullptr;
-    if (xkb_keymap_key_get_syms_by_level(keymap, keycode, group, 0, &syms) < 1) return XKB_KEY_NoSymbol;
+    if (xkb_keymap_key_get_syms_by_level(keymap, keycode, group, 0, &syms) < 1)
+        return XKB_KEY_NoSymbol;
     return syms[0];
 }
 
 // A group that types all 26 Latin letters on its first level (us, fr, de... but not ru).
 bool isAsciiCapable(xkb_keymap* keymap, xkb_layout_index_t group) {
     quint32 letters = 0;
-    for (xkb_keycode_t k = xkb_keymap_min_keycode(keymap); k <= xkb_keymap_max_keycode(keymap); ++k) {
+    for (xkb_keycode_t k = xkb_keymap_min_keycode(keymap); k <= xkb_keymap_max_keycode(keymap);
+         ++k) {
         const xkb_keysym_t sym = xkb_keysym_to_lower(firstLevelSym(keymap, k, group));
         if (sym >= XKB_KEY_a && sym <= XKB_KEY_z) letters |= 1u << (sym - XKB_KEY_a);
     }
@@ -40,14 +42,14 @@ std::optional<xkb_layout_index_t> firstAsciiCapableGroup(xkb_keymap* keymap) {
 }
 }  // namespace
 
-XkbKeyboardLayout::XkbKeyboardLayout() : XkbKeyboardLayout(qtConnection()) {}
+XkbKeyboardLayout::XkbKeyboardLayout() : XkbKeyboardLayout(qtConnection()) {
+}
 
 XkbKeyboardLayout::XkbKeyboardLayout(xcb_connection_t* connection) {
     if (!connection) return;
-    const int ok = xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION,
-                                               XKB_X11_MIN_MINOR_XKB_VERSION,
-                                               XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr,
-                                               nullptr, nullptr, nullptr);
+    const int ok = xkb_x11_setup_xkb_extension(
+        connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+        XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr);
     // Without XKB no key has a character.
     if (!ok) return;
     m_deviceId = xkb_x11_get_core_keyboard_device_id(connection);
