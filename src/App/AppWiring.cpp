@@ -16,6 +16,24 @@
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 
+namespace {
+// The tray menu's view of the area-capture shortcut, from the shortcut module.
+MenuShortcutHooks captureAreaMenuHooks() {
+    using namespace GlobalShortcuts;
+    MenuShortcutHooks hooks;
+    hooks.bindCaptureAreaItem = [](QAction* item) {
+        setShortcutFor(item, ShortcutNames::captureArea());
+    };
+    hooks.disableCaptureArea = [] { disable(ShortcutNames::captureArea()); };
+    hooks.enableCaptureArea = [] { enable(ShortcutNames::captureArea()); };
+    hooks.isCaptureAreaKey = [](const QKeyEvent& event) {
+        const auto pressed = Shortcut::fromEvent(event);
+        return pressed && pressed == getShortcut(ShortcutNames::captureArea());
+    };
+    return hooks;
+}
+}  // namespace
+
 AppServices makeProductionServices() {
     // Before anything touches a shortcut name: the launch sequence registers the hot key.
     installGlobalShortcutsPlatform();
@@ -37,7 +55,7 @@ AppServices makeProductionServices() {
         return std::move(*image);
     };
     s.makeMenuBar = [](MenuBarActions actions) -> std::shared_ptr<void> {
-        return std::make_shared<MenuBarController>(std::move(actions));
+        return std::make_shared<MenuBarController>(std::move(actions), captureAreaMenuHooks());
     };
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
