@@ -8,6 +8,7 @@
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "Overlay/OverlayWindowController.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/GlobalShortcutsPlatform.h"
 #include "Platform/RandrMonitors.h"
@@ -49,6 +50,7 @@ AppServices makeProductionServices() {
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };
+    s.overlay = std::make_unique<OverlayWindowController>();
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

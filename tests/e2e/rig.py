@@ -274,7 +274,8 @@ class Desktop:
 
     def set_root_pattern(self, image_path):
         """Shows an image on the root window (the frozen content a capture should see)."""
-        self.run(["display", "-window", "root", image_path], timeout=60)
+        # ImageMagick's display sets the background and exits 1 even when it worked.
+        self.run(["display", "-window", "root", image_path], check=False, timeout=60)
 
 
 def show_coordinate_pattern(desktop):

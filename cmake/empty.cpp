@@ -1,0 +1,1 @@
+// Lets a library of headers only build as a static library.

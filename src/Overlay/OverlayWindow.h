@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QScreen;
+
+// One display's overlay: a frameless, override-redirect top-level window that covers the
+// display exactly, above panels and docks (a window manager never moves or decorates it), and
+// that can still take the keyboard focus.
+class OverlayWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit OverlayWindow(QScreen* screen);
+
+    // Puts the content (the selection view) in the window, filling it.
+    void setContent(QWidget* content);
+    QWidget* content() const { return m_content; }
+
+    // Raises the window and gives it the keyboard focus.
+    void makeKeyAndOrderFront();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* m_content = nullptr;
+};

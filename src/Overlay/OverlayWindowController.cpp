@@ -1,0 +1,196 @@
+#include "Overlay/OverlayWindowController.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include "Capture/GlobalSpace.h"
+#include "Overlay/OverlayWindow.h"
+#include "Overlay/SelectionView.h"
+
+namespace {
+
+QRectF primaryGeometry() {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return primary ? QRectF(primary->geometry()) : QRectF();
+}
+
+// The Qt screen showing a display, found by its frame.
+QScreen* screenFor(const ScreenDescriptor& display) {
+    const QRect geometry = GlobalSpace::toQt(display.frame, primaryGeometry()).toAlignedRect();
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->geometry() == geometry) return s;
+    return nullptr;
+}
+
+bool isNonEmpty(const std::optional<Rect>& r) { return r && !r->isEmpty(); }
+
+}  // namespace
+
+OverlayWindowController::OverlayWindowController(QObject* parent) : QObject(parent) {}
+
+OverlayWindowController::~OverlayWindowController() {
+    removeEscapeMonitor();
+    qDeleteAll(m_windowPool);
+}
+
+void OverlayWindowController::present(const QList<DisplayCapture>& captures,
+                                      ExportAction defaultAction) {
+    if (!m_sessions.isEmpty()) return;
+    m_defaultAction = defaultAction;
+    for (const DisplayCapture& capture : captures) {
+        OverlayWindow* window = windowFor(capture);
+        const Rect frame(0, 0, capture.screen.frame.width(), capture.screen.frame.height());
+        auto* view = new SelectionView(frame, capture.image, capture.screen.scale);
+        // The view paints the frozen image beneath its own drawing in one pass.
+        view->setPaintsFrozenImage(true);
+        view->setDefaultAction(defaultAction);
+        installCallbacks(view);
+        window->setContent(view);
+        m_sessions.append({window, view, capture});
+    }
+    if (m_sessions.isEmpty()) return;
+    installEscapeMonitor();
+    for (const Session& s : m_sessions) s.window->makeKeyAndOrderFront();
+    if (const auto index = sessionUnderPointer()) {
+        m_sessions[*index].window->makeKeyAndOrderFront();
+        m_sessions[*index].view->setFocus(Qt::ActiveWindowFocusReason);
+    }
+}
+
+OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
+    QScreen* screen = screenFor(capture.screen);
+    const QRect geometry =
+        GlobalSpace::toQt(capture.screen.frame, primaryGeometry()).toAlignedRect();
+    for (OverlayWindow* w : m_windowPool) {
+        const bool inUse = std::any_of(m_sessions.begin(), m_sessions.end(),
+                                       [w](const Session& s) { return s.window == w; });
+        if (!inUse && w->geometry() == geometry && w->screen() == screen) return w;
+    }
+    auto* window = new OverlayWindow(screen);
+    window->setGeometry(geometry);
+    m_windowPool.append(window);
+    // Windows of displays that are gone are not worth keeping.
+    while (m_windowPool.size() > 8) delete m_windowPool.takeFirst();
+    return window;
+}
+
+void OverlayWindowController::installCallbacks(SelectionView* view) {
+    QPointer<OverlayWindowController> self(this);
+    QPointer<SelectionView> weakView(view);
+    view->callbacks.didBeginInteraction = [self, weakView] {
+        if (self && weakView) self->clearSelections(weakView);
+    };
+    view->callbacks.didChangeSelection = [](std::optional<Rect>) {};
+    view->callbacks.didCancel = [self, weakView] {
+        if (self && weakView) self->cancel();
+    };
+    view->callbacks.didRequestCompletion = [self, weakView](ExportAction action) {
+        if (self && weakView) self->complete(action);
+    };
+}
+
+void OverlayWindowController::clearSelections(const SelectionView* except) {
+    for (const Session& s : m_sessions)
+        if (s.view && s.view != except) s.view->clearSelection();
+}
+
+void OverlayWindowController::complete(ExportAction action) {
+    for (const Session& s : m_sessions) {
+        if (!s.view || !isNonEmpty(s.view->selection())) continue;
+        const Result result{s.capture, *s.view->selection(), s.view->annotations().items};
+        dismiss();
+        if (onComplete) onComplete(result, action);
+        return;
+    }
+}
+
+void OverlayWindowController::cancel() {
+    dismiss();
+    if (onCancel) onCancel();
+}
+
+void OverlayWindowController::dismiss() {
+    removeEscapeMonitor();
+    for (const Session& s : m_sessions) {
+        if (s.window) s.window->hide();
+        // Callbacks often come from inside the view's own event handler.
+        if (s.view) s.view->deleteLater();
+        if (s.window) s.window->setContent(nullptr);
+    }
+    m_sessions.clear();
+    while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+}
+
+std::optional<qsizetype> OverlayWindowController::sessionUnderPointer() const {
+    // The pointer is a whole pixel: its centre decides between two displays sharing an edge.
+    const Point pointer =
+        GlobalSpace::fromQt(QPointF(QCursor::pos()) + QPointF(0.5, 0.5), primaryGeometry());
+    for (qsizetype i = 0; i < m_sessions.size(); ++i)
+        if (m_sessions[i].capture.screen.frame.contains(pointer)) return i;
+    return std::nullopt;
+}
+
+SelectionView* OverlayWindowController::firstViewWithSelection() const {
+    for (const Session& s : m_sessions)
+        if (s.view && isNonEmpty(s.view->selection())) return s.view;
+    return nullptr;
+}
+
+bool OverlayWindowController::anyViewEditingText() const {
+    return std::any_of(m_sessions.begin(), m_sessions.end(),
+                       [](const Session& s) { return s.view && s.view->isEditingText(); });
+}
+
+void OverlayWindowController::installEscapeMonitor() {
+    if (m_monitorInstalled) return;
+    qApp->installEventFilter(this);
+    m_monitorInstalled = true;
+}
+
+void OverlayWindowController::removeEscapeMonitor() {
+    if (!m_monitorInstalled) return;
+    qApp->removeEventFilter(this);
+    m_monitorInstalled = false;
+}
+
+bool OverlayWindowController::eventFilter(QObject* watched, QEvent* event) {
+    // A key event reaches the application filter once per object it is delivered to; look at
+    // it only once, where it starts (a window or widget of ours).
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QObject::eventFilter(watched, event);
+    if (!watched->isWidgetType() && !watched->isWindowType())
+        return QObject::eventFilter(watched, event);
+    // ShortcutOverride comes first: claiming it keeps menu shortcuts (Ctrl+C...) from taking
+    // the keys; the real work happens on the KeyPress that follows.
+    const bool act = event->type() == QEvent::KeyPress;
+    if (handleKey(static_cast<QKeyEvent*>(event), act)) {
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool OverlayWindowController::handleKey(QKeyEvent* key, bool act) {
+    if (m_sessions.isEmpty()) return false;
+    const bool editing = anyViewEditingText();
+    if (key->key() == Qt::Key_Escape) {
+        if (editing) return false;  // the text field takes its own Escape
+        if (act) cancel();
+        return true;
+    }
+    if (key->modifiers().testFlag(Qt::ControlModifier) && !editing &&
+        (key->key() == Qt::Key_C || key->key() == Qt::Key_S)) {
+        const ExportAction action = key->key() == Qt::Key_C ? ExportAction::copy : ExportAction::save;
+        if (act)
+            if (SelectionView* view = firstViewWithSelection()) view->requestCompletion(action);
+        return true;
+    }
+    // The keypad's Enter is Qt::Key_Enter and is deliberately not handled.
+    if (key->key() != Qt::Key_Return || editing) return false;
+    if (act)
+        if (SelectionView* view = firstViewWithSelection()) view->requestCompletion(m_defaultAction);
+    return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include "Capture/ScreenDescriptor.h"
+#include "Overlay/OverlayPresenting.h"
+
+class OverlayWindow;
+class SelectionView;
+class QScreen;
+
+// Runs the overlays of one area capture: one window per display with its frozen image and a
+// selection view; a selection started on one display clears the others; finishing or cancelling
+// anywhere closes them all and reports once. While up, an application-wide key filter handles
+// Escape, Return, Ctrl+C and Ctrl+S whichever overlay has the focus. Main thread only.
+class OverlayWindowController : public QObject, public OverlayPresenting {
+    Q_OBJECT
+
+public:
+    using Result = OverlayResult;
+
+    struct Session {
+        QPointer<OverlayWindow> window;
+        QPointer<SelectionView> view;
+        DisplayCapture capture;
+    };
+
+    explicit OverlayWindowController(QObject* parent = nullptr);
+    ~OverlayWindowController() override;
+
+    bool hasSessions() const override { return !m_sessions.isEmpty(); }
+    void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) override;
+    // Closes every overlay without reporting.
+    void dismiss();
+
+    const QList<Session>& sessions() const { return m_sessions; }
+    ExportAction defaultAction() const { return m_defaultAction; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    OverlayWindow* windowFor(const DisplayCapture& capture);
+    void installCallbacks(SelectionView* view);
+    void clearSelections(const SelectionView* except);
+    void complete(ExportAction action);
+    void cancel();
+    void installEscapeMonitor();
+    void removeEscapeMonitor();
+    std::optional<qsizetype> sessionUnderPointer() const;
+    SelectionView* firstViewWithSelection() const;
+    bool anyViewEditingText() const;
+    bool handleKey(class QKeyEvent* event, bool act);
+
+    QList<Session> m_sessions;
+    bool m_monitorInstalled = false;
+    ExportAction m_defaultAction = ExportAction::copy;
+    // Overlay windows outlive their sessions: reusing one keeps its already-mapped backing
+    // store, which on a 4K display is tens of megabytes of memory not to touch afresh.
+    QList<OverlayWindow*> m_windowPool;
+};

@@ -1,0 +1,78 @@
+"""The area capture's overlays on a real X server: one override-redirect window per display,
+covering it exactly, keyboard-focused without a click, closed by Escape, completed by Return or
+Ctrl+C with the selection of the display last drawn on."""
+
+import io
+import time
+import unittest
+
+from PIL import Image
+
+import patterns
+from rig import Desktop, show_coordinate_pattern, wait_until
+
+HOTKEY = "ctrl+shift+2"
+
+
+def overlays(d):
+    # Tray icons and menus are override-redirect too, but far smaller than any display.
+    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
+
+
+def open_overlays(d, count):
+    d.key(HOTKEY)
+    return wait_until(lambda: len(overlays(d)) == count and overlays(d), timeout=10,
+                      what=f"{count} overlays")
+
+
+def wait_closed(d):
+    wait_until(lambda: not overlays(d), timeout=5, what="overlays to close")
+
+
+class OverlayWindows(unittest.TestCase):
+    def test_cover_each_display_exactly_on_hidpi_and_close_on_escape(self):
+        with Desktop("hidpi") as d:
+            d.start_tessik()
+            found = open_overlays(d, 2)
+            geometry = sorted((w["x"], w["y"], w["width"], w["height"]) for w in found)
+            # Native pixels: the 2x display's overlay covers all 2880x1800 of its pixels.
+            self.assertEqual(geometry, [(0, 0, 2880, 1800), (2880, 0, 1920, 1080)])
+            # No click happened: Escape reaches the overlay because it has the keyboard focus.
+            d.key("Escape")
+            wait_closed(d)
+            self.assertIsNone(d.tessik.poll())
+
+    def test_keyboard_focus_without_click_under_a_window_manager(self):
+        with Desktop("side_by_side", wm=True) as d:
+            d.start_tessik()
+            d.xdotool("mousemove", 2000, 500)
+            found = open_overlays(d, 2)
+            self.assertTrue(all(w["override_redirect"] for w in found))
+            d.key("Escape")
+            wait_closed(d)
+
+    def test_ctrl_c_without_selection_does_nothing_then_return_completes(self):
+        with Desktop("side_by_side") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            open_overlays(d, 2)
+            d.key("ctrl+c")
+            d.key("Return")
+            time.sleep(0.5)
+            self.assertEqual(len(overlays(d)), 2, "no selection: nothing completes")
+
+            # A selection on LEFT, then one on RIGHT: the first is cleared, RIGHT's is used.
+            d.drag(100, 100, 300, 250)
+            d.drag(1600, 200, 1800, 300)
+            d.key("Return")  # default action: copy
+            wait_closed(d)
+            png = wait_until(lambda: d.clipboard("image/png"), timeout=10, what="clipboard")
+            image = Image.open(io.BytesIO(png)).convert("RGB")
+            self.assertEqual(image.size, (200, 100))
+            self.assertEqual(patterns.decode(image.getpixel((0, 0))), (1600, 200))
+            self.assertEqual(patterns.decode(image.getpixel((199, 99))), (1799, 299))
+
+
+if __name__ == "__main__":
+    unittest.main()
