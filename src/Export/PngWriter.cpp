@@ -8,50 +8,21 @@
 #include <QtEndian>
 
 #include "Export/FreshMemory.h"
+#include "Export/ImageRows.h"
 
 namespace {
 
 using Compressor = std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)>;
 
-bool isOpaque(const QImage& image) {
-    if (!image.hasAlphaChannel()) return true;
-    const auto format = image.format();
-    const bool alphaLast =
-        format == QImage::Format_RGBA8888 || format == QImage::Format_RGBA8888_Premultiplied;
-    const bool alphaHigh =
-        format == QImage::Format_ARGB32 || format == QImage::Format_ARGB32_Premultiplied;
-    if (!alphaLast && !alphaHigh) return false;  // treated as translucent: written with alpha
-    // Both keep alpha in the top byte of a little-endian 32-bit word.
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
-        quint32 all = 0xff000000;
-        for (int x = 0; x < image.width(); ++x) all &= row[x];
-        if ((all & 0xff000000) != 0xff000000) return false;
-    }
-    return true;
-}
-
 // One opaque row as RGB bytes, SUB-filtered: each byte minus the same channel of the pixel to
 // its left.
 void filterRgbRow(const QImage& image, int y, uchar* out) {
-    const auto format = image.format();
-    const int width = image.width();
     uchar pr = 0, pg = 0, pb = 0;
-    auto put = [&](uchar r, uchar g, uchar b) {
+    ImageRows::visitRgb(image, y, [&](uchar r, uchar g, uchar b) {
         out[0] = uchar(r - pr), out[1] = uchar(g - pg), out[2] = uchar(b - pb);
         pr = r, pg = g, pb = b;
         out += 3;
-    };
-    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
-        format == QImage::Format_ARGB32_Premultiplied) {
-        const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) put(uchar(row[x] >> 16), uchar(row[x] >> 8), uchar(row[x]));
-    } else {
-        // RGB888 (3 bytes a pixel) or one of the RGBA8888 family (4).
-        const int step = format == QImage::Format_RGB888 ? 3 : 4;
-        const uchar* row = image.constScanLine(y);
-        for (int x = 0; x < width; ++x, row += step) put(row[0], row[1], row[2]);
-    }
+    });
 }
 
 void filterRgbaRow(const QImage& image, int y, uchar* out) {
@@ -61,28 +32,10 @@ void filterRgbaRow(const QImage& image, int y, uchar* out) {
     for (int i = 4; i < bytes; ++i) out[i] = uchar(row[i] - row[i - 4]);
 }
 
-bool readableAsRgb(QImage::Format format) {
-    switch (format) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-        case QImage::Format_ARGB32_Premultiplied:
-        case QImage::Format_RGB888:
-        case QImage::Format_RGBX8888:
-        case QImage::Format_RGBA8888:
-        case QImage::Format_RGBA8888_Premultiplied:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // The filtered scanlines, each led by its filter type byte (1, SUB).
 QByteArray filteredRows(const QImage& source, bool opaque) {
-    QImage image = source;
-    if (!opaque)
-        image = source.convertToFormat(QImage::Format_RGBA8888);
-    else if (!readableAsRgb(source.format()))
-        image = source.convertToFormat(QImage::Format_RGB888);
+    const QImage image =
+        opaque ? ImageRows::rgbReadable(source) : source.convertToFormat(QImage::Format_RGBA8888);
     if (image.isNull()) return {};
     const qsizetype stride = 1 + qsizetype(image.width()) * (opaque ? 3 : 4);
     QByteArray rows = freshBytes(stride * image.height());
@@ -166,7 +119,7 @@ bool writeColorSpace(ChunkWriter& w, const QImage& image, libdeflate_compressor*
 
 std::optional<QByteArray> PngWriter::encoded(const QImage& image, int level) {
     if (image.isNull()) return std::nullopt;
-    const bool opaque = isOpaque(image);
+    const bool opaque = ImageRows::isOpaque(image);
     const QByteArray rows = filteredRows(image, opaque);
     if (rows.isEmpty()) return std::nullopt;
     Compressor compressor(libdeflate_alloc_compressor(level), &libdeflate_free_compressor);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageReader>
 
 #include "Export/ImageEncoder.h"
@@ -94,4 +95,30 @@ TEST(ImageEncoder, EmptyImageFailsToEncode) {
         EXPECT_EQ(result.error(), ImageEncoder::Failure::encodingFailed());
         EXPECT_EQ(result.error().description(), "L'encodage de l'image a échoué.");
     }
+}
+
+TEST(ImageEncoder, OpaqueImagesAreWrittenWithoutAlphaAndTranslucentOnesKeepIt) {
+    QImage opaque(40, 30, QImage::Format_RGBA8888_Premultiplied);
+    opaque.fill(QColor(10, 200, 30));
+    QImage translucent = opaque;
+    translucent.setPixelColor(39, 29, QColor(10, 200, 30, 128));
+    for (const QString& type : {ImageEncoder::png, ImageEncoder::tiff}) {
+        const auto solid = ImageEncoder::data(opaque, type);
+        const auto seeThrough = ImageEncoder::data(translucent, type);
+        ASSERT_TRUE(solid && seeThrough);
+        const char* format = type == ImageEncoder::png ? "png" : "tiff";
+        EXPECT_FALSE(decoded(*solid, format).hasAlphaChannel()) << qPrintable(type);
+        EXPECT_TRUE(decoded(*seeThrough, format).hasAlphaChannel()) << qPrintable(type);
+        EXPECT_LT(solid->size(), seeThrough->size()) << qPrintable(type);
+    }
+}
+
+TEST(ImageEncoder, PngCarriesTheSrgbTagOfComposedImages) {
+    QImage image(8, 8, QImage::Format_RGBA8888_Premultiplied);
+    image.fill(Qt::white);
+    image.setColorSpace(QColorSpace::SRgb);
+    const auto bytes = ImageEncoder::data(image, ImageEncoder::png);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_TRUE(bytes->contains("sRGB"));
+    EXPECT_EQ(decoded(*bytes, "png").colorSpace(), QColorSpace(QColorSpace::SRgb));
 }
