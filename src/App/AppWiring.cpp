@@ -16,6 +16,7 @@
 #include "Platform/X11DisplaySource.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
+#include "UI/ToastPresenter.h"
 
 namespace {
 // The tray menu's view of the area-capture shortcut, from the shortcut module.
@@ -47,6 +48,7 @@ AppServices makeProductionServices() {
     s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
         [scales](const QString& name) { return scales->scale(name); }));
     s.clipboardExporter = std::make_unique<ClipboardExporter>();
+    s.toast = std::make_unique<ToastPresenter>();
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };
