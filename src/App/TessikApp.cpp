@@ -9,6 +9,7 @@
 #include "App/MainMenu.h"
 #include "App/MainMenuBar.h"
 #include "App/SessionCheck.h"
+#include "GlobalShortcuts/RecorderEnvironment.h"
 #include "Platform/UnixSignals.h"
 
 namespace TessikApp {
@@ -38,6 +39,12 @@ int main(int argc, char** argv) {
         {MainMenu::makeApplicationMenuItem().release(), MainMenu::makeEditMenuItem().release()});
     QObject::connect(mainMenu.action("showPreferences"), &QAction::triggered, &delegate,
                      &AppDelegate::showPreferences);
+    // The shortcut recorder refuses combinations the main menu already uses.
+    GlobalShortcuts::RecorderEnvironment recorderEnvironment;
+    recorderEnvironment.mainMenu = [&mainMenu] {
+        return QList<const QMenu*>(mainMenu.menus().begin(), mainMenu.menus().end());
+    };
+    GlobalShortcuts::setRecorderEnvironment(std::move(recorderEnvironment));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     QMetaObject::invokeMethod(
