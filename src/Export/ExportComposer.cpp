@@ -92,6 +92,8 @@ std::expected<QImage, Failure> compose(const DisplayCapture& capture, const Rect
     if (output.isNull() || output.size() != crop->size())
         return std::unexpected(Failure::contextUnavailable());
     output.setColorSpace(QColorSpace::SRgb);
+    // A capture tagged with its display's pixel ratio must not make the painter scale again.
+    output.setDevicePixelRatio(1);
     if (annotations.isEmpty()) return output;
 
     QPainter painter;

@@ -172,6 +172,26 @@ TEST(ExportComposer, BurnsInAnnotationsExactlyAsTheOverlayDrawsThem) {
     EXPECT_NE(image->pixelColor(9, 100).rgb(), green);
 }
 
+TEST(ExportComposer, CaptureFormatAndPixelRatioDoNotChangeTheResult) {
+    const DisplayCapture capture = captureOf({200, 100}, 2);
+    const QList<Annotation> annotations{
+        make(Annotation::Kind::pixelate, {{20, 20}, {90, 70}}),
+        make(Annotation::Kind::arrow, {{10, 10}, {150, 80}}, Thickness::thick)};
+    const Rect selection(5, 5, 180, 90);
+    const auto reference = ExportComposer::compose(capture, selection, annotations);
+    ASSERT_TRUE(reference.has_value());
+    for (auto format : {QImage::Format_RGB32, QImage::Format_RGB888,
+                        QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBA8888}) {
+        DisplayCapture other = capture;
+        other.image = capture.image.convertToFormat(format);
+        other.image.setDevicePixelRatio(2);  // as a grab of a 2x screen is tagged
+        const auto image = ExportComposer::compose(other, selection, annotations);
+        ASSERT_TRUE(image.has_value()) << int(format);
+        EXPECT_EQ(image->devicePixelRatio(), 1);
+        EXPECT_EQ(difference(*image, *reference, 1), "") << "format " << int(format);
+    }
+}
+
 TEST(ExportComposer, AnnotationsAreCutAtTheSelectionsEdge) {
     // On 2x, x 10.25 and width 10.25 give pixels 21 to 41; pixel 41 (points 20.5 to 21) lies
     // outside the selection, which ends at 20.5.
