@@ -8,6 +8,7 @@
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "Onboarding/OnboardingWindowController.h"
 #include "Overlay/OverlayWindowController.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/GlobalShortcutsPlatform.h"
@@ -19,6 +20,7 @@
 #include "UI/ToastPresenter.h"
 
 namespace {
+
 // The tray menu's view of the area-capture shortcut, from the shortcut module.
 MenuShortcutHooks captureAreaMenuHooks() {
     using namespace GlobalShortcuts;
@@ -34,6 +36,16 @@ MenuShortcutHooks captureAreaMenuHooks() {
     };
     return hooks;
 }
+
+class OnboardingWindow : public WindowShowing {
+public:
+    explicit OnboardingWindow(PermissionService& permissions) : m_controller(permissions) {}
+    void show() override { m_controller.show(); }
+
+private:
+    OnboardingWindowController m_controller;
+};
+
 }  // namespace
 
 AppServices makeProductionServices() {
@@ -63,6 +75,9 @@ AppServices makeProductionServices() {
     };
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
+    };
+    s.makeOnboardingWindow = [](PermissionService& permissions) {
+        return std::make_unique<OnboardingWindow>(permissions);
     };
     return s;
 }

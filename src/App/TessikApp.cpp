@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "App/AppDelegate.h"
+#include "App/AppIcon.h"
 #include "App/AppWiring.h"
 #include "App/MainMenu.h"
 #include "App/MainMenuBar.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Tessik");
     QApplication::setApplicationDisplayName("Tessik");
     QApplication::setApplicationVersion(TESSIK_VERSION);
+    QApplication::setWindowIcon(AppIcon::make());
     // Closing the settings or onboarding window never quits.
     QApplication::setQuitOnLastWindowClosed(
         AppDelegate::applicationShouldTerminateAfterLastWindowClosed());

@@ -46,13 +46,19 @@ class FakePermissions : public PermissionService {
 public:
     bool access = true;
     int requests = 0;
-    bool hasAccess() const override { return access; }
+    mutable int queries = 0;
+    int settingsOpened = 0;
+    int relaunches = 0;
+    bool hasAccess() const override {
+        ++queries;
+        return access;
+    }
     bool requestAccess() override {
         ++requests;
         return access;
     }
-    void openSystemSettings() override {}
-    void relaunch() override {}
+    void openSystemSettings() override { ++settingsOpened; }
+    void relaunch() override { ++relaunches; }
 };
 
 class FakeScreens : public ScreenSource {
