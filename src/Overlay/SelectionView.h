@@ -170,7 +170,7 @@ private:
     void invalidateAll();
     void drawFrozenImage(QPainter& painter, const QRect& dirty) const;
     void drawDimming(QPainter& painter) const;
-    void drawAnnotations(QPainter& painter, const Rect& selection) const;
+    void drawAnnotations(QPainter& painter, const Rect& selection, const Rect& dirty) const;
     void drawFrame(QPainter& painter, const Rect& selection) const;
     void drawBrackets(QPainter& painter, const Rect& selection) const;
     void drawHandles(QPainter& painter, const Rect& selection) const;
@@ -198,5 +198,15 @@ private:
     Rect m_lastFootprint = Rect(0, 0, 0, 0);
     QList<Rect> m_lastFootprintParts;
     QRegion m_lastInvalidation;
+    // What the selection part of the footprint showed at the last invalidation: while it is
+    // unchanged, only the badge and the draft need repainting.
+    struct SelectionContent {
+        std::optional<Rect> selection;
+        QList<Annotation> annotations;
+        AnnotationMode mode;
+        bool operator==(const SelectionContent&) const = default;
+    };
+    SelectionContent selectionContent() const;
+    SelectionContent m_markedContent;
     bool m_paintsFrozenImage = false;
 };

@@ -60,6 +60,26 @@ double draftOutset(Thickness t) {
     return 35;
 }
 
+// Where an annotation can put paint: filled and inset shapes stay in their rectangle; strokes
+// and arrow heads reach out by at most the draft outset of their thickness. Text has no cheap
+// bound here and is always drawn.
+std::optional<Rect> drawnExtent(const Annotation& a) {
+    switch (a.kind) {
+        case Annotation::Kind::rectangle:
+        case Annotation::Kind::highlighter:
+        case Annotation::Kind::pixelate:
+            return a.boundingRect().insetBy(-1, -1);
+        case Annotation::Kind::arrow:
+        case Annotation::Kind::freehand: {
+            const double outset = draftOutset(a.thickness);
+            return a.boundingRect().insetBy(-outset, -outset);
+        }
+        case Annotation::Kind::text:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 QPen pen(const QColor& color, double width, Qt::PenCapStyle cap = Qt::SquareCap) {
     return QPen(color, width, Qt::SolidLine, cap, Qt::MiterJoin);
 }
@@ -125,21 +145,33 @@ QRect SelectionView::widgetRect(const Rect& r) const {
 
 // --- Invalidation
 
+SelectionView::SelectionContent SelectionView::selectionContent() const {
+    return {visibleSelection(), m_annotations.items, m_mode};
+}
+
 void SelectionView::invalidateFootprint() {
     const QList<Rect> parts = footprintParts();
-    // Marking the pieces (two thin strips for the crosshair) instead of their bounding box
-    // repaints the same pixels with far less work.
+    const SelectionContent content = selectionContent();
+    // Marking the pieces (two thin strips for the crosshair; the selection, the badge and the
+    // draft) instead of their bounding box repaints the same pixels with far less work. While
+    // the selection, its annotations and the mode stay as they were, the selection's own piece
+    // shows the same pixels and only the badge and draft pieces (old and new) are marked.
+    const qsizetype skip =
+        content.selection && content == m_markedContent && !m_lastFootprintParts.isEmpty() ? 1 : 0;
     QRegion region;
-    for (const Rect& part : parts) region += widgetRect(part.insetBy(-2, -2));
-    for (const Rect& part : m_lastFootprintParts) region += widgetRect(part.insetBy(-2, -2));
+    for (qsizetype i = skip; i < parts.size(); ++i) region += widgetRect(parts[i].insetBy(-2, -2));
+    for (qsizetype i = skip; i < m_lastFootprintParts.size(); ++i)
+        region += widgetRect(m_lastFootprintParts[i].insetBy(-2, -2));
     m_lastInvalidation = region;
     update(region);
     m_lastFootprint = footprint();
     m_lastFootprintParts = parts;
+    m_markedContent = content;
 }
 
 void SelectionView::invalidateAll() {
     m_lastInvalidation = QRegion(rect());
+    m_markedContent = selectionContent();
     update();
 }
 
@@ -157,7 +189,10 @@ void SelectionView::paintEvent(QPaintEvent* event) {
 
     drawDimming(painter);
     if (const auto s = visibleSelection()) {
-        drawAnnotations(painter, *s);
+        const QRect dirty = event->rect();
+        const Rect dirtyView(dirty.x(), m_viewSize.height - dirty.y() - dirty.height(),
+                             dirty.width(), dirty.height());
+        drawAnnotations(painter, *s, dirtyView);
         drawFrame(painter, *s);
         drawBadge(painter);
     } else {
@@ -185,12 +220,21 @@ void SelectionView::drawDimming(QPainter& painter) const {
     painter.fillPath(ring, QColor(0, 0, 0, 102));  // black at 0.4
 }
 
-void SelectionView::drawAnnotations(QPainter& painter, const Rect& selection) const {
+void SelectionView::drawAnnotations(QPainter& painter, const Rect& selection,
+                                    const Rect& dirty) const {
     const Rect clip = selection.intersection(bounds());
     if (clip.isNull() || clip.isEmpty()) return;
+    // Annotations that cannot reach the repainted area would be clipped away entirely; skipping
+    // them spares their work (pixelation above all).
+    QList<Annotation> touching;
+    touching.reserve(m_annotations.items.size());
+    for (const Annotation& a : m_annotations.items) {
+        const std::optional<Rect> extent = drawnExtent(a);
+        if (!extent || extent->intersects(dirty)) touching.append(a);
+    }
     painter.save();
     painter.setClipRect(clip.toQt(), Qt::IntersectClip);
-    m_renderer.draw(m_annotations.items, painter);
+    m_renderer.draw(touching, painter);
     if (m_draft) m_renderer.draw({*m_draft}, painter);
     painter.restore();
 }

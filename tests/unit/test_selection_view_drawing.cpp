@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 #include "Annotation/AnnotationToolbar.h"
 #include "Design/TessikColor.h"
 #include "Overlay/SelectionView.h"
@@ -205,23 +207,92 @@ TEST(SelectionViewInvalidation, PointerMoveWithoutSelectionMarksTwoStrips) {
     EXPECT_EQ(s.view.lastFootprint(), Rect(0, 0, 400, 300));
 }
 
-TEST(SelectionViewInvalidation, PointerMoveWithSelectionMarksSelectionAndBadges) {
+TEST(SelectionViewInvalidation, PointerMoveWithSelectionMarksOnlyTheBadges) {
     Scene s;
     s.select(Rect(100, 80, 150, 100));
     s.driver.hover({20, 20});
     const Rect oldBadge = s.view.badgeFrame();
     s.driver.hover({350, 250});
     const Rect newBadge = s.view.badgeFrame();
-    const Rect expected = Rect(100, 80, 150, 100)
-                              .insetBy(-12, -12)
-                              .unionWith(oldBadge.insetBy(-2, -2))
-                              .unionWith(newBadge.insetBy(-2, -2));
-    const QRegion& marked = s.view.lastInvalidation();
-    EXPECT_EQ(marked.boundingRect(), s.view.widgetRect(expected));
-    EXPECT_TRUE(marked.contains(s.view.widgetRect(Rect(90, 70, 170, 120))));
-    EXPECT_FALSE(marked.contains(QPoint(350, 150)));  // not the whole bounding box
+    // The footprint is the selection outset by 10 and the badge ...
     EXPECT_EQ(s.view.lastFootprint(),
               Rect(100, 80, 150, 100).insetBy(-10, -10).unionWith(newBadge));
+    // ... but with the selection, its annotations and the mode unchanged only the old and the
+    // new badge (outset by 2) show different pixels.
+    const QRegion expected = QRegion(s.view.widgetRect(oldBadge.insetBy(-2, -2))) +
+                             s.view.widgetRect(newBadge.insetBy(-2, -2));
+    EXPECT_EQ(s.view.lastInvalidation(), expected);
+    // A change of what the selection shows marks the selection's piece again, old and new.
+    s.chooseMode(AnnotationMode::annotate(Kind::arrow));
+    EXPECT_TRUE(s.view.lastInvalidation().contains(
+        s.view.widgetRect(Rect(100, 80, 150, 100).insetBy(-12, -12))));
+    s.driver.dragPath({150, 100}, {{240, 170}});
+    EXPECT_TRUE(s.view.lastInvalidation().contains(
+        s.view.widgetRect(Rect(100, 80, 150, 100).insetBy(-12, -12))));
+}
+
+TEST(SelectionViewInvalidation, MovingTheSelectionMarksOldAndNewPlaces) {
+    Scene s;
+    s.select(Rect(100, 80, 100, 60));
+    s.driver.press({150, 110});
+    s.driver.drag({250, 170});
+    const QRegion& marked = s.view.lastInvalidation();
+    EXPECT_TRUE(marked.contains(s.view.widgetRect(Rect(100, 80, 100, 60).insetBy(-12, -12))));
+    EXPECT_TRUE(marked.contains(s.view.widgetRect(Rect(200, 140, 100, 60).insetBy(-12, -12))));
+}
+
+// A repaint limited to the marked region gives the same pixels as a full repaint.
+TEST(SelectionViewInvalidation, MarkedRegionRepaintMatchesAFullRepaint) {
+    Scene s(Size{400, 300}, 2);
+    QImage capture(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) capture.setPixel(x, y, qRgb(x % 251, y % 241, (x * y) % 239));
+    SelectionView view(Rect(0, 0, 400, 300), capture, 2);
+    view.setPaintsFrozenImage(true);
+    ViewDriver d(view);
+    d.dragPath({60, 50}, {{340, 260}});
+    view.toolbar()->callbacks.selectMode(AnnotationMode::annotate(Kind::pixelate));
+    d.dragPath({80, 120}, {{200, 230}});
+    view.toolbar()->callbacks.selectMode(AnnotationMode::annotate(Kind::arrow));
+    d.dragPath({90, 200}, {{300, 100}});
+
+    QImage incremental(800, 600, QImage::Format_ARGB32_Premultiplied);
+    incremental.setDevicePixelRatio(2);
+    {
+        QPainter p(&incremental);
+        view.render(&p);
+    }
+    const auto step = [&](auto&& event) {
+        event();
+        QPainter p(&incremental);
+        // render() puts the region's top-left at the offset given.
+        const QRegion marked = view.lastInvalidation();
+        view.render(&p, marked.boundingRect().topLeft(), marked);
+    };
+    step([&] { d.hover({150, 150}); });
+    step([&] { d.hover({180, 170}); });
+    step([&] { d.press({100, 140}); });
+    step([&] { d.drag({190, 210}); });
+    step([&] { d.drag({170, 160}); });
+    step([&] { d.release({170, 160}); });
+    step([&] { d.hover({120, 160}); });
+
+    QImage full(800, 600, QImage::Format_ARGB32_Premultiplied);
+    full.setDevicePixelRatio(2);
+    {
+        QPainter p(&full);
+        view.render(&p);
+    }
+    EXPECT_EQ(view.annotations().items.size(), 3);
+    QRect diff;
+    int n = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            if (incremental.pixel(x, y) != full.pixel(x, y)) {
+                diff |= QRect(x, y, 1, 1);
+                ++n;
+            }
+    EXPECT_EQ(n, 0) << diff.x() << "," << diff.y() << " " << diff.width() << "x" << diff.height();
 }
 
 TEST(SelectionViewInvalidation, DraftWidensTheFootprintByItsThickness) {
