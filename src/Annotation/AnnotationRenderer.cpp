@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
+#include <QColorSpace>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -121,6 +123,34 @@ void drawFreehand(const Annotation& a, QPainter& p) {
     p.drawPath(path);
 }
 
+// The blocks of `area` (anchored at its lower-left corner) that meet `wanted`. Cutting the area
+// on block boundaries leaves every block with the very same pixels, so a part computes exactly
+// what the whole would show there.
+QRect blocksMeeting(const QRect& area, const QRect& wanted, int side) {
+    const QRect w = wanted.intersected(area);
+    if (w.isEmpty()) return {};
+    const int left = area.x() + (w.x() - area.x()) / side * side;
+    const int right = std::min(area.x() + area.width(),
+                               area.x() + ((w.x() + w.width() - 1 - area.x()) / side + 1) * side);
+    const int end = area.y() + area.height();  // rows are counted from this (exclusive) bottom
+    const int bottom = end - (end - w.y() - w.height()) / side * side;
+    const int top = std::max(area.y(), end - ((end - 1 - w.y()) / side + 1) * side);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// The computed part inside an image of the whole area's size, so that it is drawn by the very
+// mapping (and sampling) of the whole. The rest is left unset: it lies outside the clip.
+QImage placedInWhole(const QImage& part, QPoint offset, QSize whole) {
+    QImage out(whole, part.format());
+    if (out.isNull()) return {};
+    const qsizetype bytes = qsizetype(part.width()) * 4;
+    for (int y = 0; y < part.height(); ++y)
+        std::memcpy(out.scanLine(offset.y() + y) + qsizetype(offset.x()) * 4, part.constScanLine(y),
+                    bytes);
+    out.setColorSpace(part.colorSpace());
+    return out;
+}
+
 void drawPixelate(const Annotation& a, QPainter& p, const QImage& source, Size viewSize,
                   double scale) {
     const Rect r = a.boundingRect();
@@ -134,8 +164,22 @@ void drawPixelate(const Annotation& a, QPainter& p, const QImage& source, Size v
     if (area.width() < 1 || area.height() < 1) return;
 
     const int side = std::max(1, roundHalfAway(scale * pixelBlock(a.thickness)));
-    const QImage blocks = Pixelation::pixelated(source, area, side);
+    // Under a clip (a live repaint of part of the overlay) only the blocks that can show are
+    // computed; a whole pixelation costs far more than one frame of pointer movement.
+    QRect part = area;
+    if (p.hasClipping()) {
+        const Rect clip = Rect::fromQt(p.clipBoundingRect());
+        if (clip.isEmpty() || std::abs(clip.minX()) > coordinateLimit ||
+            std::abs(clip.maxY()) > coordinateLimit)
+            return;
+        // A margin of two pixels covers the sampling of scaled edges.
+        const QRect clipPixels = pixelRect(clip, scale, viewSize.height).adjusted(-2, -2, 2, 2);
+        part = blocksMeeting(area, clipPixels, side);
+        if (part.isEmpty()) return;
+    }
+    QImage blocks = Pixelation::pixelated(source, part, side);
     if (blocks.isNull()) return;
+    if (part != area) blocks = placedInWhole(blocks, part.topLeft() - area.topLeft(), area.size());
 
     // Inside the capture the blocks fill the annotation's rectangle; a rectangle reaching past
     // the capture gets its blocks where their pixels came from.
