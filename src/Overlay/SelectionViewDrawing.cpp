@@ -209,20 +209,53 @@ void SelectionView::drawFrozenImage(QPainter& painter, const QRect& dirty) const
 }
 
 void SelectionView::drawDimming(QPainter& painter) const {
-    QPainterPath ring;
-    ring.setFillRule(Qt::OddEvenFill);
+    const QColor dim(0, 0, 0, 102);  // black at 0.4
     const Rect view = bounds();
-    ring.addRect(view.toQt());
+    std::optional<Rect> hole;
     if (const auto s = visibleSelection()) {
-        const Rect hole = s->intersection(view.insetBy(-kOffViewMargin, -kOffViewMargin));
-        if (!hole.isNull()) ring.addRect(hole.toQt());
+        const Rect h = s->intersection(view.insetBy(-kOffViewMargin, -kOffViewMargin));
+        if (!h.isNull()) hole = h;
     }
-    painter.fillPath(ring, QColor(0, 0, 0, 102));  // black at 0.4
+    // With the hole on whole device pixels the ring is exactly four rectangles, which the
+    // raster engine fills far faster than an even-odd path under a complex clip; elsewhere
+    // (fractional scales) the path keeps the antialiased edge.
+    const double ratio = devicePixelRatioF();
+    const auto onPixel = [ratio](double v) {
+        return std::abs(v * ratio - std::round(v * ratio)) < 1e-9;
+    };
+    if (!hole || (onPixel(hole->minX()) && onPixel(hole->maxX()) && onPixel(hole->minY()) &&
+                  onPixel(hole->maxY()))) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        if (!hole) {
+            painter.fillRect(view.toQt(), dim);
+        } else {
+            const Rect h = *hole;
+            const double y0 = std::max(h.minY(), view.minY()), y1 = std::min(h.maxY(), view.maxY());
+            const Rect ring[] = {
+                Rect(view.minX(), h.maxY(), view.width(), view.maxY() - h.maxY()),
+                Rect(view.minX(), view.minY(), view.width(), h.minY() - view.minY()),
+                Rect(view.minX(), y0, h.minX() - view.minX(), y1 - y0),
+                Rect(h.maxX(), y0, view.maxX() - h.maxX(), y1 - y0),
+            };
+            for (const Rect& r : ring)
+                if (r.size.width > 0 && r.size.height > 0) painter.fillRect(r.toQt(), dim);
+        }
+        painter.restore();
+        return;
+    }
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    path.addRect(view.toQt());
+    path.addRect(hole->toQt());
+    painter.fillPath(path, dim);
 }
 
 void SelectionView::drawAnnotations(QPainter& painter, const Rect& selection,
                                     const Rect& dirty) const {
-    const Rect clip = selection.intersection(bounds());
+    // Painting outside the repainted area is discarded anyway; a clip that says so lets the
+    // renderer limit its work (pixelation computes only the blocks that show).
+    const Rect clip = selection.intersection(bounds()).intersection(dirty);
     if (clip.isNull() || clip.isEmpty()) return;
     // Annotations that cannot reach the repainted area would be clipped away entirely; skipping
     // them spares their work (pixelation above all).
