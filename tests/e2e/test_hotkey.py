@@ -1,9 +1,10 @@
-"""The area-capture global shortcut on a real X server: the stored default, key delivery with
-lock modifiers, a refused second registration, menus, and the display text following the
-keyboard layout.
+"""The area-capture global shortcut on a real X server: the stored default, tessik's overlays
+opening on the key with lock modifiers, a refused second registration, menus, and the display
+text following the keyboard layout.
 
-Key presses are observed through hotkey_probe, which runs the same shortcut name and X11 backend
-as tessik and prints what reaches it; tessik itself shows nothing yet on a press."""
+Where a test needs to see presses and releases themselves (or the display text), it uses
+hotkey_probe, which runs the same shortcut name and X11 backend as tessik and prints what
+reaches it."""
 
 import configparser
 import os
@@ -17,6 +18,20 @@ from rig import Desktop, wait_until
 PROBE = os.environ.get("HOTKEY_PROBE") or os.path.join(
     os.environ.get("TESSIK_BUILD_DIR", os.path.join("..", "..", "build")), "tests", "e2e", "hotkey_probe")
 KEY_ENTRY = "GlobalShortcuts_captureArea"
+
+
+def overlays(d):
+    # Tray icons and menus are override-redirect too, but far smaller than any display.
+    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
+
+
+def press_and_see_overlays(test, d, count):
+    # No --clearmodifiers: the lock modifiers must stay on.
+    d.xdotool("key", "ctrl+shift+2")
+    wait_until(lambda: len(overlays(d)) == count, timeout=10, what=f"{count} overlays")
+    d.xdotool("key", "Escape")
+    wait_until(lambda: not overlays(d), timeout=5, what="overlays to close")
 
 
 class Probe:
@@ -78,21 +93,33 @@ def stored_entry(desktop):
 
 class HotKeyTest(unittest.TestCase):
     def test_first_launch_stores_the_default_and_a_second_instance_is_refused(self):
-        with Desktop("single") as d:
+        with Desktop("side_by_side") as d:
             d.start_tessik()
             raw = wait_until(lambda: stored_entry(d), timeout=5, what="stored shortcut")
             # QSettings quotes the string and escapes its quotes.
             self.assertEqual(raw.strip('"').replace('\\"', '"'),
                              '{"carbonKeyCode":19,"carbonModifiers":768}')
             second = subprocess.Popen([rig.TESSIK], env=d.env(), stdout=subprocess.PIPE,
-                                      stderr=subprocess.DEVNULL, text=True)
+                                      stderr=subprocess.DEVNULL)
             d.procs.append(second)
             try:
                 line = wait_until(lambda: _first_line(second), timeout=10, what="error line")
+                self.assertEqual(line, "Error registering hotkey ⇧⌘2: 10")
+                # The first instance still owns the key, the refused one stays up.
+                press_and_see_overlays(self, d, 2)
+                self.assertIsNone(second.poll())
             finally:
                 second.terminate()
-            self.assertEqual(line, "Error registering hotkey ⇧⌘2: 10")
             self.assertIsNone(d.tessik.poll(), "the first instance must keep running")
+
+    def test_the_key_opens_the_overlays_with_lock_modifiers_on(self):
+        with Desktop("side_by_side") as d:
+            d.start_tessik()
+            for lock in (None, "Num_Lock", "Caps_Lock"):
+                if lock:
+                    d.xdotool("key", lock)  # toggles it on, cumulatively
+                with self.subTest(lock=lock):
+                    press_and_see_overlays(self, d, 2)
 
     def test_presses_arrive_with_and_without_lock_modifiers(self):
         with Desktop("single") as d:
@@ -159,7 +186,7 @@ def _first_line(proc):
     if proc.poll() is not None and proc.stdout is None:
         return None
     ready, _, _ = select.select([proc.stdout], [], [], 0.1)
-    return proc.stdout.readline().rstrip("\n") if ready else None
+    return proc.stdout.readline().decode("utf-8").rstrip("\n") if ready else None
 
 
 if __name__ == "__main__":
