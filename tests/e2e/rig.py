@@ -216,8 +216,11 @@ class Desktop:
 
     def windows(self, name_pattern="."):
         """Visible top-level windows of tessik (by pid) as dicts of xwininfo geometry."""
+        # xdotool matches windows meeting any one criterion unless told --all; an unnamed window
+        # (a popup menu) never matches a name, so "." means no name criterion.
+        name = [] if name_pattern == "." else ["--all", "--name", name_pattern]
         out = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.tessik.pid),
-                        "--name", name_pattern], check=False).stdout.split()
+                        *name], check=False).stdout.split()
         return [self.window_info(w) for w in out]
 
     def window_info(self, wid):

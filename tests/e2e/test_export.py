@@ -1,0 +1,204 @@
+"""Copy and save end to end on a real X server: the overlay's Ctrl+C and Ctrl+S, the tray's
+full-screen capture, what lands on the clipboard and on disk, the confirmation toast, and the
+alert when the save folder is unusable."""
+
+import glob
+import io
+import os
+import re
+import subprocess
+import time
+import unittest
+
+from PIL import Image
+
+import patterns
+from rig import Desktop, show_coordinate_pattern, wait_until
+
+HOTKEY = "ctrl+shift+2"
+ACCENT = (255, 77, 28)
+TOAST_HEIGHT = 38
+
+
+def overlays(d):
+    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
+
+
+def open_overlays(d, count):
+    d.key(HOTKEY)
+    wait_until(lambda: len(overlays(d)) == count, timeout=10, what=f"{count} overlays")
+
+
+def toast(d):
+    found = [w for w in d.windows("Tessik toast") if w.get("mapped")]
+    return found[0] if found else None
+
+
+def own_clipboard_text(d, text):
+    """Puts text on the clipboard from another client (xclip serves it until someone else
+    takes the clipboard, then exits)."""
+    proc = subprocess.Popen(["xclip", "-selection", "clipboard", "-i"], env=d.env(),
+                            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    proc.stdin.write(text.encode())
+    proc.stdin.close()
+    wait_until(lambda: d.clipboard("UTF8_STRING") == text.encode(), timeout=5,
+               what="the earlier text on the clipboard")
+    return proc
+
+
+def assert_pattern_region(test, image, left, top, scale=1):
+    """Every pixel of image is the root pattern pixel it was captured from."""
+    rgb = image.convert("RGB")
+    w, h = rgb.size
+    for y in range(0, h, max(1, h // 37)):
+        for x in range(0, w, max(1, w // 41)):
+            test.assertEqual(patterns.decode(rgb.getpixel((x, y))), (left + x, top + y),
+                             f"pixel {x},{y}")
+    test.assertEqual(patterns.decode(rgb.getpixel((w - 1, h - 1))), (left + w - 1, top + h - 1))
+
+
+def clipboard_images(test, d):
+    png = wait_until(lambda: d.clipboard("image/png"), timeout=10, what="a PNG on the clipboard")
+    tiff = d.clipboard("image/tiff")
+    test.assertIsNotNone(tiff)
+    a = Image.open(io.BytesIO(png)).convert("RGB")
+    b = Image.open(io.BytesIO(tiff)).convert("RGB")
+    test.assertEqual(a.size, b.size)
+    test.assertEqual(a.tobytes(), b.tobytes(), "PNG and TIFF hold the same pixels")
+    return a
+
+
+class CopyAndSave(unittest.TestCase):
+    def test_copy_on_a_2x_display_puts_png_then_tiff_and_shows_the_toast_there(self):
+        with Desktop("hidpi") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            earlier = own_clipboard_text(d, "earlier text")
+            open_overlays(d, 2)
+            # Native pixels 200,200 to 600,400 on the 2x display: 200x100 points.
+            d.drag(200, 200, 600, 400)
+            d.key("ctrl+c")
+            image = clipboard_images(self, d)
+            self.assertEqual(d.clipboard_targets()[:2], ["image/png", "image/tiff"])
+            self.assertNotIn("UTF8_STRING", d.clipboard_targets())
+            self.assertEqual(image.size, (400, 200))
+            assert_pattern_region(self, image, 200, 200)
+            earlier.wait(5)
+
+            shown = wait_until(lambda: toast(d), timeout=5, what="the toast")
+            # Centred on the 1440x900-point display, bottom 120 points above its bottom; X
+            # measures native pixels, twice the points.
+            self.assertEqual(shown["height"], 2 * TOAST_HEIGHT)
+            self.assertEqual(shown["y"] + shown["height"], 2 * (900 - 120))
+            self.assertLessEqual(abs(shown["x"] + shown["width"] / 2 - 1440), 2)
+            self.assertTrue(shown["override_redirect"])
+
+    def test_save_with_an_annotation_writes_the_composed_pixels_and_confirms(self):
+        with Desktop("side_by_side") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            open_overlays(d, 2)
+            # RIGHT is at 1440,0 (1920x1080): the selection is 300x200 at root 1600,200.
+            d.drag(1600, 200, 1900, 400)
+            time.sleep(0.2)
+            # The tool bar sits 10 points under the selection, centred on it; its third
+            # button (after select and arrow) is the rectangle tool.
+            bar_left = 1440 + (310 - 291)
+            bar_top = 1080 - (680 - 10 - 44) - 44
+            d.xdotool("mousemove", bar_left + 8 + 2 * 30 + 15, bar_top + 44 - 8 - 14)
+            d.xdotool("click", 1)
+            time.sleep(0.2)
+            d.drag(1650, 250, 1800, 350)
+            d.key("ctrl+s")
+
+            folder = d.path("Pictures", "Tessik")
+            files = wait_until(lambda: glob.glob(os.path.join(folder, "*")), timeout=10,
+                               what="the saved file")
+            self.assertEqual(len(files), 1)
+            name = os.path.basename(files[0])
+            self.assertRegex(name, r"^Tessik_\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.png$")
+            self.assertEqual(os.stat(files[0]).st_mode & 0o777, 0o644)
+            image = Image.open(files[0]).convert("RGB")
+            self.assertEqual(image.size, (300, 200))
+            self.check_annotated(image, left=1600, top=200, rect=(50, 50, 200, 150))
+
+            shown = wait_until(lambda: toast(d), timeout=5, what="the toast")
+            self.assertEqual(shown["height"], TOAST_HEIGHT)
+            self.assertEqual(shown["y"], 1080 - 120 - TOAST_HEIGHT)
+            self.assertLessEqual(abs(shown["x"] + shown["width"] / 2 - (1440 + 960)), 1)
+            # Clicks go through: the pointer over the toast is over the root, not the toast.
+            d.xdotool("mousemove", shown["x"] + shown["width"] // 2, shown["y"] + 19)
+            under = d.run(["xdotool", "getmouselocation", "--shell"]).stdout
+            self.assertNotIn(f"WINDOW={shown['id']}\n", under)
+            # It goes away on its own: 1.5 s from the fade-in, then a 0.25 s fade-out.
+            seen = time.monotonic()
+            wait_until(lambda: toast(d) is None, timeout=5, what="the toast to go")
+            self.assertGreater(time.monotonic() - seen, 1.0)
+            self.assertEqual(len(glob.glob(os.path.join(folder, "*"))), 1)
+
+    def check_annotated(self, image, left, top, rect):
+        """Pixels away from the rectangle's outline are the captured ones; the outline is the
+        accent colour."""
+        x0, y0, x1, y1 = rect
+        margin = 8
+        accent = 0
+        for y in range(image.height):
+            for x in range(0, image.width, 3):
+                near_outline = (x0 - margin <= x <= x1 + margin and y0 - margin <= y <= y1 + margin
+                                and not (x0 + margin < x < x1 - margin
+                                         and y0 + margin < y < y1 - margin))
+                pixel = image.getpixel((x, y))
+                if near_outline:
+                    accent += pixel == ACCENT
+                else:
+                    self.assertEqual(patterns.decode(pixel), (left + x, top + y), f"{x},{y}")
+        self.assertGreater(accent, 100, "the rectangle is drawn in the accent colour")
+
+    def test_an_unusable_save_folder_shows_the_alert_and_nothing_else(self):
+        with Desktop("single") as d:
+            show_coordinate_pattern(d)
+            blocker = d.path("not-a-folder")
+            with open(blocker, "w") as f:
+                f.write("mine")
+            os.makedirs(d.path(".config", "Tessik"), exist_ok=True)
+            with open(d.path(".config", "Tessik", "Tessik.ini"), "w") as f:
+                f.write(f"[General]\nsaveDirectory={blocker}/Tessik\n")
+            d.start_tessik()
+            open_overlays(d, 1)
+            d.drag(100, 100, 300, 200)
+            d.key("ctrl+s")
+            alert = wait_until(lambda: d.windows("Capture impossible"), timeout=10,
+                               what="the alert")
+            self.assertTrue(alert)
+            time.sleep(0.5)
+            self.assertIsNone(toast(d))
+            with open(blocker) as f:
+                self.assertEqual(f.read(), "mine")
+            self.assertFalse(os.path.exists(d.path("Pictures", "Tessik")))
+
+
+class FullScreen(unittest.TestCase):
+    def test_tray_full_screen_capture_copies_the_display_under_the_pointer(self):
+        with Desktop("side_by_side", tray=True) as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            icon = d.click_tray_icon()
+            wait_until(d.popup_menus, timeout=5, what="the tray menu")
+            # The second item: "Capture plein écran". The pointer stays on the tray icon.
+            d.key("Down", "Down", "Return")
+            image = clipboard_images(self, d)
+            # The tray host docks on one display or the other; the pointer is on that one.
+            left, size = ((0, (1440, 900)) if icon["x"] < 1440 else (1440, (1920, 1080)))
+            self.assertEqual(image.size, size)
+            # The whole display at full resolution; the tray host's strip at its top is real
+            # screen content, so the pattern is checked below it.
+            below_tray = image.crop((0, 40, image.width, image.height))
+            assert_pattern_region(self, below_tray, left, 40)
+            time.sleep(0.5)
+            self.assertIsNone(toast(d), "a full-screen capture shows no toast")
+
+
+if __name__ == "__main__":
+    unittest.main()
