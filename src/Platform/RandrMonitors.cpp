@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include <QGuiApplication>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
+#include <QGuiApplication>
 
 #include "Platform/XcbHandles.h"
 

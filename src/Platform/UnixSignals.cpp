@@ -1,9 +1,9 @@
 #include "Platform/UnixSignals.h"
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -72,6 +72,10 @@ QRect requestedArea(const SourceDisplay& display, const QRect& area,
     return part.isEmpty() ? QRect(area.topLeft(), QSize(1, 1)) : part;
 }
 
+std::size_t bytesOf(const QRect& area) {
+    return std::size_t(area.width()) * std::size_t(area.height()) * 4;
+}
+
 }  // namespace
 
 void X11DisplaySource::Disconnect::operator()(xcb_connection_t* c) const {
@@ -133,13 +137,19 @@ void X11DisplaySource::fetchContent(std::function<void(ContentOutcome)> completi
 void X11DisplaySource::prepare(xcb_connection_t* c, const QList<QRect>& areas) {
     // Memory for the largest display and one frame per display, faulted in now rather than
     // during the first capture.
-    std::size_t largest = 0;
+    QRect largest;
     QList<QSize> sizes;
     for (const QRect& a : areas) {
-        largest = std::max(largest, std::size_t(a.width()) * std::size_t(a.height()) * 4);
+        if (qint64(a.width()) * a.height() > qint64(largest.width()) * largest.height())
+            largest = a;
         sizes.append(a.size());
     }
-    if (largest) ensureSegment(c, largest);
+    const bool newSegment = !m_segment || m_segment->size() < bytesOf(largest);
+    if (!largest.isEmpty() && newSegment && ensureSegment(c, bytesOf(largest))) {
+        // The server maps the segment separately and faults its pages in on its first write:
+        // let that write happen now. What it reads is thrown away.
+        (void)grabInto(c, largest);
+    }
     m_pool.prepare(sizes);
 }
 
@@ -191,13 +201,17 @@ void X11DisplaySource::captureImage(const SourceDisplay& display,
 }
 
 std::expected<QImage, Failure> X11DisplaySource::grab(xcb_connection_t* c, const QRect& area) {
-    const std::size_t bytes = std::size_t(area.width()) * std::size_t(area.height()) * 4;
-    if (ensureSegment(c, bytes)) return grabShared(c, area);
+    if (ensureSegment(c, bytesOf(area))) return grabShared(c, area);
     return grabPlain(c, area);
 }
 
 std::expected<QImage, Failure> X11DisplaySource::grabShared(xcb_connection_t* c,
                                                             const QRect& area) {
+    if (auto failed = grabInto(c, area)) return std::unexpected(*failed);
+    return copyFrame(m_segment->data(), area.size());
+}
+
+std::optional<Failure> X11DisplaySource::grabInto(xcb_connection_t* c, const QRect& area) {
     xcb_generic_error_t* raw = nullptr;
     XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         c,
@@ -205,9 +219,9 @@ std::expected<QImage, Failure> X11DisplaySource::grabShared(xcb_connection_t* c,
                           XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(), 0),
         &raw));
     XcbReply<xcb_generic_error_t> error(raw);
-    if (error) return std::unexpected(xError("ShmGetImage", *error));
-    if (!reply) return std::unexpected(lostConnection());
-    return copyFrame(m_segment->data(), area.size());
+    if (error) return xError("ShmGetImage", *error);
+    if (!reply) return lostConnection();
+    return std::nullopt;
 }
 
 std::expected<QImage, Failure> X11DisplaySource::grabPlain(xcb_connection_t* c, const QRect& area) {
@@ -220,8 +234,7 @@ std::expected<QImage, Failure> X11DisplaySource::grabPlain(xcb_connection_t* c, 
     XcbReply<xcb_generic_error_t> error(raw);
     if (error) return std::unexpected(xError("GetImage", *error));
     if (!reply) return std::unexpected(lostConnection());
-    const std::size_t bytes = std::size_t(area.width()) * std::size_t(area.height()) * 4;
-    if (std::size_t(xcb_get_image_data_length(reply.get())) < bytes)
+    if (std::size_t(xcb_get_image_data_length(reply.get())) < bytesOf(area))
         return std::unexpected(failure(QStringLiteral("image incomplète reçue du serveur X")));
     return copyFrame(xcb_get_image_data(reply.get()), area.size());
 }

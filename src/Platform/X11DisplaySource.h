@@ -39,6 +39,8 @@ private:
     std::expected<QRect, Failure> liveArea(xcb_connection_t* c, quint32 displayID);
     std::expected<QImage, Failure> grab(xcb_connection_t* c, const QRect& area);
     std::expected<QImage, Failure> grabShared(xcb_connection_t* c, const QRect& area);
+    // ShmGetImage of the area into the start of the segment.
+    std::optional<Failure> grabInto(xcb_connection_t* c, const QRect& area);
     std::expected<QImage, Failure> grabPlain(xcb_connection_t* c, const QRect& area);
     std::expected<QImage, Failure> copyFrame(const unsigned char* pixels, QSize size);
     void prepare(xcb_connection_t* c, const QList<QRect>& areas);

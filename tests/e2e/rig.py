@@ -53,12 +53,13 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 
 
 class Desktop:
-    def __init__(self, layout="side_by_side", tray=False, wm=False, env=None):
+    def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=()):
         self.layout = layout
         self.root_size, self.monitors, self.scale_factors = LAYOUTS[layout]
         self.tray = tray
         self.wm = wm
         self.extra_env = env or {}
+        self.xvfb_args = list(xvfb_args)  # e.g. ["-extension", "MIT-SHM"] for a server without SHM
         self.procs = []
         self.tessik = None
         self.tmp = None
@@ -84,7 +85,7 @@ class Desktop:
         self.number = _free_display()
         self.display = f":{self.number}"
         self._spawn(["Xvfb", self.display, "-screen", "0", f"{self.root_size}x24",
-                     "-nolisten", "tcp", "-noreset"], name="Xvfb")
+                     "-nolisten", "tcp", "-noreset", *self.xvfb_args], name="Xvfb")
         wait_until(lambda: self._x_ready(), timeout=15, what="Xvfb")
         first = True
         for name, w, h, x, y, primary in self.monitors:
