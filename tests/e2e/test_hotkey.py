@@ -35,8 +35,8 @@ def press_and_see_overlays(test, d, count):
 
 
 class Probe:
-    def __init__(self, desktop):
-        self.proc = subprocess.Popen([PROBE], env=desktop.env(), stdin=subprocess.PIPE,
+    def __init__(self, desktop, **env):
+        self.proc = subprocess.Popen([PROBE], env=desktop.env(**env), stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, bufsize=0)
         self.pending = b""
         desktop.procs.append(self.proc)
@@ -135,6 +135,19 @@ class HotKeyTest(unittest.TestCase):
             d.xdotool("key", "ctrl+2")
             d.xdotool("key", "ctrl+alt+2")
             self.assertEqual(probe.quiet(), [])
+
+    def test_a_partly_refused_registration_gives_back_what_it_got(self):
+        with Desktop("single") as d:
+            other = Probe(d, HOTKEY_PROBE_PASSIVE="1")
+            other.send("grab 0x15")  # Ctrl+Shift+2 with NumLock only
+            self.assertEqual(other.expect("granted"), "granted")
+            d.start_tessik()
+            wait_until(lambda: "Error registering hotkey" in d.log(), timeout=5, what="error line")
+            self.assertEqual(d.log().count("Error registering hotkey ⇧⌘2: 10\n"), 1)
+            # The plain and CapsLock variants tessik had obtained were released.
+            for mask in ("0x5", "0x7"):
+                other.send(f"grab {mask}")
+                self.assertEqual(other.expect(("granted", "refused")), "granted", mask)
 
     def test_the_holder_keeps_working_when_tessik_is_refused(self):
         with Desktop("single") as d:
