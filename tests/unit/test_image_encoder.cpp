@@ -113,12 +113,24 @@ TEST(ImageEncoder, OpaqueImagesAreWrittenWithoutAlphaAndTranslucentOnesKeepIt) {
     }
 }
 
-TEST(ImageEncoder, PngCarriesTheSrgbTagOfComposedImages) {
-    QImage image(8, 8, QImage::Format_RGBA8888_Premultiplied);
-    image.fill(Qt::white);
-    image.setColorSpace(QColorSpace::SRgb);
-    const auto bytes = ImageEncoder::data(image, ImageEncoder::png);
+TEST(ImageEncoder, PngCarriesTheImagesColourSpace) {
+    struct Case {
+        QColorSpace space;
+        const char* chunk;
+    };
+    const QList<Case> cases{{QColorSpace::SRgb, "sRGB"}, {QColorSpace::DisplayP3, "iCCP"}};
+    for (const Case& c : cases) {
+        QImage image(8, 8, QImage::Format_RGBA8888_Premultiplied);
+        image.fill(Qt::white);
+        image.setColorSpace(c.space);
+        const auto bytes = ImageEncoder::data(image, ImageEncoder::png);
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_TRUE(bytes->contains(c.chunk)) << c.chunk;
+        EXPECT_EQ(decoded(*bytes, "png").colorSpace(), c.space) << c.chunk;
+    }
+    QImage untagged(8, 8, QImage::Format_RGB32);
+    untagged.fill(Qt::white);
+    const auto bytes = ImageEncoder::data(untagged, ImageEncoder::png);
     ASSERT_TRUE(bytes.has_value());
-    EXPECT_TRUE(bytes->contains("sRGB"));
-    EXPECT_EQ(decoded(*bytes, "png").colorSpace(), QColorSpace(QColorSpace::SRgb));
+    EXPECT_FALSE(bytes->contains("sRGB") || bytes->contains("iCCP"));
 }
