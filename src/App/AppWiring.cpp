@@ -17,6 +17,7 @@
 #include "Platform/X11DisplaySource.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
+#include "Settings/SettingsWindowController.h"
 #include "UI/ToastPresenter.h"
 
 namespace {
@@ -46,6 +47,16 @@ private:
     OnboardingWindowController m_controller;
 };
 
+// The settings window as the application controller shows it.
+class SettingsWindowShowing final : public WindowShowing {
+public:
+    explicit SettingsWindowShowing(Preferences& preferences)
+        : m_controller(preferences, ShortcutNames::captureArea()) {}
+    void show() override { m_controller.show(); }
+
+private:
+    SettingsWindowController m_controller;
+};
 }  // namespace
 
 AppServices makeProductionServices() {
@@ -75,6 +86,9 @@ AppServices makeProductionServices() {
     };
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
+    };
+    s.makeSettingsWindow = [](Preferences& preferences) -> std::unique_ptr<WindowShowing> {
+        return std::make_unique<SettingsWindowShowing>(preferences);
     };
     s.makeOnboardingWindow = [](PermissionService& permissions) {
         return std::make_unique<OnboardingWindow>(permissions);

@@ -1,0 +1,45 @@
+#include "Settings/PathLabel.h"
+
+#include <QDir>
+#include <QFontMetrics>
+
+PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+}
+
+QString PathLabel::directoryPath(const QString& path) {
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
+QString PathLabel::abbreviated(const QString& path, const QString& home) {
+    QString text = directoryPath(path);
+    const QString homePrefix = directoryPath(home);
+    // A home at the root (or none) would turn every separator into "~/".
+    if (homePrefix.size() <= 1) return text;
+    return text.replace(homePrefix, QStringLiteral("~/"));
+}
+
+void PathLabel::setPath(const QString& path) {
+    m_path = path;
+    m_fullText = abbreviated(path, QDir::homePath());
+    setToolTip(directoryPath(path));
+    elide();
+}
+
+QSize PathLabel::minimumSizeHint() const {
+    return {40, QLabel::minimumSizeHint().height()};
+}
+
+QSize PathLabel::sizeHint() const {
+    return {fontMetrics().horizontalAdvance(m_fullText), QLabel::sizeHint().height()};
+}
+
+void PathLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    elide();
+}
+
+void PathLabel::elide() {
+    setText(fontMetrics().elidedText(m_fullText, Qt::ElideLeft, qMax(0, contentsRect().width())));
+}
