@@ -58,7 +58,7 @@ Timing timeIt(const std::function<void()>& work) {
 // The realistic desktop of the shared content generator (text, UI chrome, a photo region); a
 // procedural stand-in when it cannot run.
 QImage screenshot(int width, int height, const QString& dir) {
-    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/../shared/tools/gen_content.py");
+    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/bench/tools/gen_content.py");
     const QString out = dir + QStringLiteral("/content_%1x%2.png").arg(width).arg(height);
     // The system interpreter first: it is the one that has the imaging package.
     for (const QString python : {"/usr/bin/python3", "python3"}) {

@@ -90,7 +90,7 @@ void pressKeys(xcb_connection_t* c, std::initializer_list<quint8> keys, const ch
 }
 
 QString desktopImage(int width, int height, const QString& dir) {
-    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/../shared/tools/gen_content.py");
+    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/bench/tools/gen_content.py");
     const QString out = dir + QStringLiteral("/desktop.png");
     if (QFileInfo::exists(script) &&
         QProcess::execute("/usr/bin/python3",
