@@ -44,6 +44,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     // Fire and forget: nothing waits for the warm-up and its outcome is never reported.
     if (m_services.captureService) m_services.captureService->prewarm();
+    if (m_services.overlay) m_services.overlay->prewarm();
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -98,6 +99,7 @@ void AppDelegate::screenParametersChanged() {
     if (!m_services.captureService) return;
     m_services.captureService->invalidateCachedContent();
     m_services.captureService->prewarm();
+    if (m_services.overlay) m_services.overlay->prewarm();
 }
 
 void AppDelegate::configureOverlay() {

@@ -21,4 +21,6 @@ public:
     virtual bool hasSessions() const = 0;
     // Covers every display with its frozen image; ignored while overlays are up.
     virtual void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) = 0;
+    // Prepares what the next present needs, so the first capture is as quick as later ones.
+    virtual void prewarm() {}
 };

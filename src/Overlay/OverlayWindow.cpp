@@ -1,5 +1,7 @@
 #include "Overlay/OverlayWindow.h"
 
+#include <QBackingStore>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -40,4 +42,17 @@ void OverlayWindow::makeKeyAndOrderFront() {
 
 void OverlayWindow::resizeEvent(QResizeEvent*) {
     if (m_content) m_content->setGeometry(rect());
+}
+
+void OverlayWindow::prepareBackingStore() {
+    QBackingStore* store = backingStore();
+    if (!store || isVisible()) return;
+    store->resize(size());
+    const QRegion all(rect());
+    store->beginPaint(all);
+    if (QPaintDevice* device = store->paintDevice()) {
+        QPainter painter(device);
+        painter.fillRect(rect(), Qt::black);
+    }
+    store->endPaint();
 }

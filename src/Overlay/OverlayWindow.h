@@ -20,6 +20,11 @@ public:
     // Raises the window and gives it the keyboard focus.
     void makeKeyAndOrderFront();
 
+    // Allocates the window's backing store at its size and touches every page of it, without
+    // showing anything: fresh memory is slow to touch the first time, and a full-screen store is
+    // tens of megabytes.
+    void prepareBackingStore();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -61,9 +61,11 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
 }
 
 OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
-    QScreen* screen = screenFor(capture.screen);
-    const QRect geometry =
-        GlobalSpace::toQt(capture.screen.frame, primaryGeometry()).toAlignedRect();
+    return windowFor(screenFor(capture.screen),
+                     GlobalSpace::toQt(capture.screen.frame, primaryGeometry()).toAlignedRect());
+}
+
+OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& geometry) {
     for (OverlayWindow* w : m_windowPool) {
         const bool inUse = std::any_of(m_sessions.begin(), m_sessions.end(),
                                        [w](const Session& s) { return s.window == w; });
@@ -75,6 +77,18 @@ OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture)
     // Windows of displays that are gone are not worth keeping.
     while (m_windowPool.size() > 8) delete m_windowPool.takeFirst();
     return window;
+}
+
+void OverlayWindowController::prewarm() {
+    if (!m_sessions.isEmpty()) return;
+    for (QScreen* screen : QGuiApplication::screens())
+        windowFor(screen, screen->geometry())->prepareBackingStore();
+    // One throwaway drawing of a view with a selection loads the fonts and draws the icons.
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    SelectionView view(Rect(0, 0, 64, 48), image, 1);
+    view.resize(64, 48);
+    view.render(&image);
 }
 
 void OverlayWindowController::installCallbacks(SelectionView* view) {

@@ -35,6 +35,9 @@ public:
 
     bool hasSessions() const override { return !m_sessions.isEmpty(); }
     void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) override;
+    // Makes each display's window and its backing store ahead of the first capture, and draws a
+    // selection view once off screen so fonts and icons are loaded.
+    void prewarm() override;
     // Closes every overlay without reporting.
     void dismiss();
 
@@ -45,6 +48,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    OverlayWindow* windowFor(QScreen* screen, const QRect& geometry);
     OverlayWindow* windowFor(const DisplayCapture& capture);
     void installCallbacks(SelectionView* view);
     void clearSelections(const SelectionView* except);
