@@ -9,4 +9,10 @@ function(tessik_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  # A header that arrives after the first build must still reach moc. moc reruns when a list
+  # file of this directory changes; this one is rewritten only when the folder's files change.
+  string(REPLACE ";" "\n# " listing "${sources}")
+  set(file_list ${CMAKE_CURRENT_BINARY_DIR}/${name}_files.cmake)
+  file(CONFIGURE OUTPUT ${file_list} CONTENT "# ${listing}\n")
+  include(${file_list})
 endfunction()
