@@ -22,22 +22,6 @@
 
 namespace {
 
-// The tray menu's view of the area-capture shortcut, from the shortcut module.
-MenuShortcutHooks captureAreaMenuHooks() {
-    using namespace GlobalShortcuts;
-    MenuShortcutHooks hooks;
-    hooks.bindCaptureAreaItem = [](QAction* item) {
-        setShortcutFor(item, ShortcutNames::captureArea());
-    };
-    hooks.disableCaptureArea = [] { disable(ShortcutNames::captureArea()); };
-    hooks.enableCaptureArea = [] { enable(ShortcutNames::captureArea()); };
-    hooks.isCaptureAreaKey = [](const QKeyEvent& event) {
-        const auto pressed = Shortcut::fromEvent(event);
-        return pressed && pressed == getShortcut(ShortcutNames::captureArea());
-    };
-    return hooks;
-}
-
 class OnboardingWindow : public WindowShowing {
 public:
     explicit OnboardingWindow(PermissionService& permissions) : m_controller(permissions) {}
@@ -82,7 +66,8 @@ AppServices makeProductionServices() {
         return std::move(*image);
     };
     s.makeMenuBar = [](MenuBarActions actions) -> std::shared_ptr<void> {
-        return std::make_shared<MenuBarController>(std::move(actions), captureAreaMenuHooks());
+        return std::make_shared<MenuBarController>(std::move(actions),
+                                                   MenuShortcutHooks::captureArea());
     };
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));

@@ -10,11 +10,28 @@
 #include <QMenu>
 
 #include "App/MenuBarIcon.h"
+#include "App/ShortcutNames.h"
 #include "Base/Localization.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
 
 // The resources live in a static library, so their registration must be asked for by name.
 static void initTessikResources() {
     Q_INIT_RESOURCE(tessik);
+}
+
+MenuShortcutHooks MenuShortcutHooks::captureArea() {
+    using namespace GlobalShortcuts;
+    MenuShortcutHooks hooks;
+    hooks.bindCaptureAreaItem = [](QAction* item) {
+        setShortcutFor(item, ShortcutNames::captureArea());
+    };
+    hooks.disableCaptureArea = [] { disable(ShortcutNames::captureArea()); };
+    hooks.enableCaptureArea = [] { enable(ShortcutNames::captureArea()); };
+    hooks.isCaptureAreaKey = [](const QKeyEvent& event) {
+        const auto pressed = Shortcut::fromEvent(event);
+        return pressed && pressed == getShortcut(ShortcutNames::captureArea());
+    };
+    return hooks;
 }
 
 MenuBarController::MenuBarController(MenuBarActions actions, MenuShortcutHooks hooks,

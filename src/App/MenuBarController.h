@@ -26,6 +26,9 @@ struct MenuShortcutHooks {
     // Whether a key press inside the open menu is the global shortcut (by physical key, as the
     // hot key is); without it the item's key sequence is compared.
     std::function<bool(const QKeyEvent&)> isCaptureAreaKey;
+
+    // The hooks of the area capture's global shortcut, from the shortcut module.
+    static MenuShortcutHooks captureArea();
 };
 
 // The tray item and its menu: area capture, full-screen capture, settings and quit.

@@ -13,7 +13,9 @@
 #include "App/MainMenuBar.h"
 #include "App/MenuBarController.h"
 #include "App/MenuBarIcon.h"
+#include "App/ShortcutNames.h"
 #include "support/AppDoubles.h"
+#include "support/ShortcutFakes.h"
 
 namespace {
 
@@ -307,4 +309,40 @@ TEST(TrayMenu, KeyEquivalentsWorkWhileTheMenuIsOpenAndCloseIt) {
         EXPECT_EQ(menu.isVisible(), c.runs == nullptr);
         menu.hide();
     }
+}
+
+using TrayMenuShortcut = ShortcutModuleFixture;
+
+TEST_F(TrayMenuShortcut, CaptureZoneFollowsTheGlobalShortcutAndRunsOnceWhileTheMenuIsOpen) {
+    using namespace GlobalShortcuts;
+    const Name& name = ShortcutNames::captureArea();
+    const Shortcut commandShift2(Key::two, EventModifier::command | EventModifier::shift);
+    setShortcut(commandShift2, name);
+    int captures = 0;
+    MenuBarController controller({[&] { ++captures; }, {}, {}}, MenuShortcutHooks::captureArea());
+    QAction* area = trayItem(controller, "performCaptureArea");
+    EXPECT_EQ(area->shortcut(), QKeySequence("Ctrl+Shift+2"));
+
+    // A recorded shortcut shows at the next opening, a cleared one shows none.
+    setShortcut(Shortcut(Key::a, EventModifier::command | EventModifier::option), name);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(area->shortcut(), QKeySequence("Ctrl+Alt+A"));
+    setShortcut(std::nullopt, name);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(area->shortcut().isEmpty());
+    setShortcut(commandShift2, name);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(m_backend->live.size(), 1u);
+
+    // Open: the hot key is off, so the chord reaches the menu only and picks the item once.
+    controller.menu().popup(QPoint(10, 10));
+    EXPECT_TRUE(m_backend->live.empty());
+    EXPECT_EQ(m_backend->press(commandShift2), 0);
+    // What X11 delivers for Ctrl+Shift+2 on a US layout: the shifted character, keycode 11.
+    QKeyEvent chord(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::ShiftModifier, 11, 0x40,
+                    0, QStringLiteral("@"));
+    QApplication::sendEvent(&controller.menu(), &chord);
+    EXPECT_EQ(captures, 1);
+    EXPECT_FALSE(controller.menu().isVisible());
+    EXPECT_EQ(m_backend->live.size(), 1u);  // back on once closed
 }
