@@ -12,6 +12,7 @@
 #include "App/MenuBarIcon.h"
 #include "App/ShortcutNames.h"
 #include "Base/Localization.h"
+#include "Design/TessikColor.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
 
 // The resources live in a static library, so their registration must be asked for by name.
@@ -76,7 +77,25 @@ void MenuBarController::configureButton() {
     m_statusItem->setToolTip(toolTip());
 }
 
+namespace {
+
+// A compact menu in the desktop's colours: no empty icon column, the pointed item in the accent.
+QString menuStyleSheet() {
+    const QString accent = TessikColor::accent().name();
+    return QStringLiteral(
+               "QMenu { background: palette(window); color: palette(window-text);"
+               " border: 1px solid palette(mid); padding: 5px 0; }"
+               "QMenu::item { padding: 5px 22px 5px 14px; margin: 0 5px; border-radius: 4px; }"
+               "QMenu::item:selected { background: %1; color: white; }"
+               "QMenu::item:disabled { color: palette(mid); }"
+               "QMenu::separator { height: 1px; background: palette(midlight); margin: 5px 12px; }")
+        .arg(accent);
+}
+
+}  // namespace
+
 void MenuBarController::buildMenu() {
+    m_menu->setStyleSheet(menuStyleSheet());
     QAction* area = m_menu->addAction(localized("Capture zone"));
     area->setObjectName(QStringLiteral("performCaptureArea"));
     connect(area, &QAction::triggered, this, &MenuBarController::performCaptureArea);

@@ -258,9 +258,10 @@ class Desktop:
         return icon
 
     def popup_menus(self):
-        """Tessik's open popup menus (override-redirect windows wider than a tray icon)."""
+        """Tessik's open popup menus: override-redirect windows larger than a tray icon and far
+        smaller than an overlay."""
         return [w for w in self.windows() if w.get("mapped") and w.get("override_redirect")
-                and w.get("width", 0) > 64]
+                and 64 < w.get("width", 0) < 600 and w.get("height", 0) < 600]
 
     def clipboard_targets(self):
         r = self.run(["xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"], check=False,

@@ -1,10 +1,24 @@
-"""The tray icon: a left or right click opens its menu, the menu quits Tessik, and an icon
-started before any tray host docks once one appears."""
+"""The tray icon: a left or right click opens its menu, its items start both captures and quit
+Tessik, the global shortcut pressed while the menu is open captures once, and an icon started
+before any tray host docks once one appears."""
 
+import io
 import time
 import unittest
 
+from PIL import Image
+
 from rig import Desktop, wait_until
+
+
+def overlays(d):
+    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 1000]
+
+
+def choose(d, position):
+    """Picks the menu's item at `position` (0 = first) with the keyboard."""
+    d.key(*(["Down"] * (position + 1)), "Return")
 
 
 def open_menu(d, button=1):
@@ -38,6 +52,41 @@ class Tray(unittest.TestCase):
                 else:
                     d.key("ctrl+q")
                 self.assertEqual(d.tessik.wait(10), 0, d.log())
+
+    def test_items_start_both_captures(self):
+        with Desktop("side_by_side", tray=True) as d:
+            d.start_tessik()
+            open_menu(d)
+            # The pointer stays on the icon, so its display (LEFT 1440x900 or RIGHT 1920x1080,
+            # wherever the tray host docked) is the one captured.
+            icon = d.tray_icon()
+            expected = (1440, 900) if icon["x"] < 1440 else (1920, 1080)
+            choose(d, 1)  # "Capture plein écran"
+            png = wait_until(lambda: d.clipboard("image/png"), timeout=10, what="clipboard")
+            self.assertEqual(Image.open(io.BytesIO(png)).size, expected)
+            self.assertEqual(overlays(d), [])
+
+            open_menu(d)
+            choose(d, 0)  # "Capture zone"
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="two overlays")
+            d.key("Escape")
+            wait_until(lambda: not overlays(d), timeout=5, what="overlays to close")
+
+    def test_global_shortcut_while_the_menu_is_open_captures_once(self):
+        with Desktop("side_by_side", tray=True) as d:
+            d.start_tessik()
+            open_menu(d)
+            d.key("ctrl+shift+2")
+            wait_until(lambda: not d.popup_menus(), timeout=5, what="the menu to close")
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="two overlays")
+            d.key("Escape")
+            wait_until(lambda: not overlays(d), timeout=5, what="overlays to close")
+            time.sleep(1.0)
+            self.assertEqual(overlays(d), [], "a second capture followed the first")
+            # The menu has closed, so the hot key is live again.
+            d.key("ctrl+shift+2")
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="overlays again")
+            d.key("Escape")
 
     def test_icon_docks_when_a_tray_host_starts_later(self):
         with Desktop("single", tray=False) as d:
