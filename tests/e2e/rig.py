@@ -217,10 +217,14 @@ class Desktop:
 
     def windows(self, name_pattern="."):
         """Visible top-level windows of tessik (by pid) as dicts of xwininfo geometry."""
+        return self.windows_of(self.tessik.pid, name_pattern)
+
+    def windows_of(self, pid, name_pattern="."):
+        """Visible top-level windows of a process, as dicts of xwininfo geometry."""
         # xdotool matches windows meeting any one criterion unless told --all; an unnamed window
         # (a popup menu) never matches a name, so "." means no name criterion.
         name = [] if name_pattern == "." else ["--all", "--name", name_pattern]
-        out = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.tessik.pid),
+        out = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid),
                         *name], check=False).stdout.split()
         return [self.window_info(w) for w in out]
 
