@@ -354,6 +354,8 @@ void SelectionView::drawCrosshair(QPainter& painter) const {
 void SelectionView::resizeEvent(QResizeEvent*) {
     // The view is made with its display's exact size; a real resize by the container wins.
     if (width() != int(std::ceil(m_viewSize.width)) ||
-        height() != int(std::ceil(m_viewSize.height)))
+        height() != int(std::ceil(m_viewSize.height))) {
         m_viewSize = {double(width()), double(height())};
+        placeToolbar();
+    }
 }
