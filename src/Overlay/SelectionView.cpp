@@ -162,6 +162,10 @@ void SelectionView::openTextEntry(Point anchor) {
     const Rect frame(anchor.x, anchor.y - height, width, height);
     const QRectF widget(frame.minX(), m_viewSize.height - frame.maxY(), width, height);
     field->setGeometry(widget.toRect());
+    // The anchor lies on the field's top edge, which is not inside the field: a press there
+    // (the second click of a double click) still belongs to the view. The mask hands the top
+    // row's presses through to us.
+    field->setMask(QRegion(0, 1, field->width(), std::max(0, field->height() - 1)));
     const QPointer<SelectionView> self(this);
     field->onNewLine = [self] {
         if (!self) return;

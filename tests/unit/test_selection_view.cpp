@@ -301,6 +301,24 @@ TEST(SelectionViewText, CommitsImplicitlyWithTheStyleCurrentAtCommit) {
     EXPECT_EQ(f.view.annotations().redoable.size(), 1);
 }
 
+TEST(SelectionViewText, DoubleClickOnTheAnchorCompletesThroughTheOpenField) {
+    // The first click of a double click in text mode opens the field with its top-left corner
+    // under the pointer; the second must still reach the view, routed by the window.
+    Fixture f;
+    f.view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.view));
+    f.select(Rect(100, 100, 400, 300));
+    f.chooseMode(AnnotationMode::annotate(Kind::text));
+    const QPoint at = f.driver.widgetPoint({150, 350}).toPoint();
+    QTest::mouseClick(&f.view, Qt::LeftButton, {}, at);
+    ASSERT_TRUE(f.view.isEditingText());
+    EXPECT_EQ(f.view.childAt(at), nullptr);  // the field does not cover its own anchor
+    EXPECT_EQ(f.view.childAt(at + QPoint(5, 3)), f.view.textField());
+    f.events.clear();
+    QTest::mouseDClick(&f.view, Qt::LeftButton, {}, at);
+    EXPECT_TRUE(f.events.contains("complete copy"));
+}
+
 TEST(SelectionViewText, FieldAtTheViewsEdgeIsDefined) {
     Fixture f;
     f.select(Rect(700, 0, 100, 30));
