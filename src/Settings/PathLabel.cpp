@@ -16,8 +16,9 @@ QString PathLabel::abbreviated(const QString& path, const QString& home) {
     QString text = directoryPath(path);
     const QString homePrefix = directoryPath(home);
     // A home at the root (or none) would turn every separator into "~/".
-    if (homePrefix.size() <= 1) return text;
-    return text.replace(homePrefix, QStringLiteral("~/"));
+    if (homePrefix.size() <= 1 || !text.startsWith(homePrefix)) return text;
+    // Only a leading home folder is the user's home; "/mnt/home/ana/" elsewhere is not.
+    return QStringLiteral("~/") + text.mid(homePrefix.size());
 }
 
 void PathLabel::setPath(const QString& path) {

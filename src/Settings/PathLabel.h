@@ -16,8 +16,7 @@ public:
     // The abbreviated text before any eliding.
     QString fullText() const { return m_fullText; }
 
-    // A folder's path with a trailing separator in which every occurrence of `home` + "/" is
-    // "~/".
+    // A folder's path with a trailing separator, a leading `home` + "/" shown as "~/".
     static QString abbreviated(const QString& path, const QString& home);
     // The path with a trailing separator, as a folder's location reads.
     static QString directoryPath(const QString& path);
