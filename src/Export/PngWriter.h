@@ -10,7 +10,9 @@
 // 8-bit RGB, others as 8-bit RGBA with straight alpha. Nothing on a null image.
 namespace PngWriter {
 
-// The level the encoder uses: see bench_export for the measurements behind it.
+// On a 4K screenshot level 2 takes about 100 ms, 7 times less than zlib's default level, for a
+// file 3 % larger; level 1 is no faster here and 5 % larger, higher levels cost more for little.
+// bench_export measures them side by side.
 inline constexpr int defaultLevel = 2;
 
 std::optional<QByteArray> encoded(const QImage& image, int level = defaultLevel);
