@@ -88,6 +88,19 @@ class Tray(unittest.TestCase):
             wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="overlays again")
             d.key("Escape")
 
+    def test_settings_item_opens_the_window_whose_main_menu_keys_work(self):
+        with Desktop("single", tray=True, wm=True) as d:
+            d.start_tessik()
+            open_menu(d)
+            choose(d, 2)  # "Réglages…"
+            window = wait_until(lambda: d.windows("Réglages Tessik"), timeout=10,
+                                what="the settings window")[0]
+            self.assertFalse(window.get("override_redirect"))
+            # Linux has no menu bar: the main menu's Ctrl+Q lives in the window itself.
+            d.xdotool("windowactivate", "--sync", window["id"])
+            d.key("ctrl+q")
+            self.assertEqual(d.tessik.wait(10), 0, d.log())
+
     def test_icon_docks_when_a_tray_host_starts_later(self):
         with Desktop("single", tray=False) as d:
             d.start_tessik()
