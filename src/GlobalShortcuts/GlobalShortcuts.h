@@ -12,6 +12,8 @@
 #include "GlobalShortcuts/Notifications.h"
 #include "GlobalShortcuts/Shortcut.h"
 
+class QAction;
+
 // Named global keyboard shortcuts: storage in the user defaults, the actions attached to each
 // name, and which shortcuts are registered as system-wide hot keys. Main thread only.
 namespace GlobalShortcuts {
@@ -86,10 +88,10 @@ QSet<Shortcut> registeredShortcuts();
 QString userDefaultsKey(const Name& name);
 
 // Binds a menu item to a shortcut: key equivalent and modifiers (empty for none).
-void setShortcut(class ::QAction* item, const std::optional<Shortcut>& shortcut);
+void setShortcut(QAction* item, const std::optional<Shortcut>& shortcut);
 // Keeps the item in step with the name's stored shortcut through the change notification;
 // none ends the binding.
-void setShortcutFor(class ::QAction* item, const std::optional<Name>& name);
+void setShortcutFor(QAction* item, const std::optional<Name>& name);
 
 // Drops every handler, registration and switch state (tests only).
 void resetModuleStateForTesting();

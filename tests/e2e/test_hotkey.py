@@ -192,10 +192,14 @@ class HotKeyTest(unittest.TestCase):
             # The grab is per physical key, so the shortcut still works under the new layout.
             d.xdotool("key", "ctrl+shift+2")
             probe.expect("keydown")
-            # A layout without Latin letters falls back to its first Latin group.
+            # A layout without Latin letters falls back to its first Latin group; with none at
+            # all the key has no character.
             d.run(["setxkbmap", "-layout", "ru,fr"])
             probe.send("describe")
             self.assertEqual(probe.expect("description"), "description ⇧⌘É")
+            d.run(["setxkbmap", "-layout", "ru"])
+            probe.send("describe")
+            self.assertEqual(probe.expect("description"), "description ⇧⌘\ufffd")
 
 
 def _first_line(proc):
