@@ -122,6 +122,28 @@ class CaptureTest(unittest.TestCase):
             self.assertEqual((extra[0]["x"], extra[0]["y"]), (0, 900))
             self.assertEqual(extra[0]["mismatches"], 0)
 
+    def test_a_server_error_is_a_readable_failure_and_leaves_nothing_behind(self):
+        with Desktop("side_by_side") as d:
+            probe = Probe(d, self)
+            probe("pattern")
+            # A monitor reaching past the root: the server refuses to read it.
+            d.run(["xrandr", "--setmonitor", "OUT", "640/169x480/127+3000+900", "none"])
+            wait_until(lambda: len(probe("list")["screens"]) == 3, timeout=10,
+                       what="the new display in Qt")
+            result = probe("capture-all")
+            self.assertEqual(result.get("kind"), "captureFailed", result)
+            self.assertEqual(result["error"], "La capture a échoué : le serveur X a refusé la "
+                                              "requête ShmGetImage (BadMatch)")
+            # The service goes on working.
+            d.xdotool("mousemove", 100, 100)
+            self.assertExact(probe("capture-under")["capture"], "side_by_side", "LEFT")
+            pid = probe.proc.pid
+            probe.proc.stdin.write("quit\n")
+            probe.proc.stdin.flush()
+            self.assertEqual(probe.proc.wait(10), 0)
+            segments = subprocess.run(["ipcs", "-m", "-p"], capture_output=True, text=True).stdout
+            self.assertNotIn(f" {pid} ", segments, "a shared memory segment outlived the process")
+
     def test_a_server_without_shared_memory_is_captured_too(self):
         with Desktop("side_by_side", xvfb_args=["-extension", "MIT-SHM"]) as d:
             probe = Probe(d, self)
