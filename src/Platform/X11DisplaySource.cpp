@@ -3,41 +3,19 @@
 #include <cstring>
 
 #include <xcb/randr.h>
-#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 #include "Platform/RandrMonitors.h"
+#include "Platform/X11RootReader.h"
 #include "Platform/XcbHandles.h"
-#include "Platform/XcbShmSegment.h"
+#include "Platform/XcbText.h"
 
 namespace {
 
 using Failure = DisplaySource::Failure;
 
-constexpr const char* xDomain = "X11";
-
-Failure failure(const QString& text, int code = 0) {
-    return {QString::fromLatin1(xDomain), code, text};
-}
-
-QString errorName(std::uint8_t code) {
-    static const char* const names[] = {
-        "",          "BadRequest", "BadValue",    "BadWindow",   "BadPixmap", "BadAtom",
-        "BadCursor", "BadFont",    "BadMatch",    "BadDrawable", "BadAccess", "BadAlloc",
-        "BadColor",  "BadGC",      "BadIDChoice", "BadName",     "BadLength", "BadImplementation"};
-    if (code < std::size(names)) return QString::fromLatin1(names[code]);
-    return QStringLiteral("erreur %1").arg(code);
-}
-
-Failure xError(const char* request, const xcb_generic_error_t& e) {
-    return failure(QStringLiteral("le serveur X a refusé la requête %1 (%2)")
-                       .arg(QLatin1String(request), errorName(e.error_code)),
-                   e.error_code);
-}
-
-Failure lostConnection() {
-    return failure(QStringLiteral("la connexion au serveur X a été interrompue"));
-}
+using XcbText::failure;
+using XcbText::lostConnection;
 
 // Root pixels we can copy as they are: 32 bits per pixel, 8 bits per channel, little-endian.
 std::optional<Failure> unsupportedFormat(xcb_connection_t* c, const xcb_screen_t& screen) {
@@ -72,10 +50,6 @@ QRect requestedArea(const SourceDisplay& display, const QRect& area,
     return part.isEmpty() ? QRect(area.topLeft(), QSize(1, 1)) : part;
 }
 
-std::size_t bytesOf(const QRect& area) {
-    return std::size_t(area.width()) * std::size_t(area.height()) * 4;
-}
-
 }  // namespace
 
 void X11DisplaySource::Disconnect::operator()(xcb_connection_t* c) const {
@@ -87,13 +61,13 @@ X11DisplaySource::X11DisplaySource(ScaleLookup scales, QByteArray displayName)
 }
 
 X11DisplaySource::~X11DisplaySource() {
-    m_segment.reset();  // needs the connection to detach
+    m_reader.reset();  // needs the connection to detach its segment
 }
 
 std::expected<xcb_connection_t*, Failure> X11DisplaySource::connection() {
     if (m_connection && xcb_connection_has_error(m_connection.get())) {
         // The server went away; try afresh next time.
-        m_segment.reset();
+        m_reader.reset();
         m_connection.reset();
         return std::unexpected(lostConnection());
     }
@@ -109,6 +83,7 @@ std::expected<xcb_connection_t*, Failure> X11DisplaySource::connection() {
     if (auto bad = unsupportedFormat(c.get(), *it.data)) return std::unexpected(*bad);
     m_root = it.data->root;
     m_connection = std::move(c);
+    m_reader = std::make_unique<X11RootReader>(m_connection.get(), m_root);
     return m_connection.get();
 }
 
@@ -130,37 +105,17 @@ void X11DisplaySource::fetchContent(std::function<void(ContentOutcome)> completi
             {m.id, Size{m.pixels.width() / s, m.pixels.height() / s}, m.pixels});
         areas.append(m.pixels);
     }
-    prepare(*c, areas);
+    prepare(areas);
     completion(content);
 }
 
-void X11DisplaySource::prepare(xcb_connection_t* c, const QList<QRect>& areas) {
-    // Memory for the largest display and one frame per display, faulted in now rather than
-    // during the first capture.
-    QRect largest;
+void X11DisplaySource::prepare(const QList<QRect>& areas) {
+    // One frame per display, and the transfer segment, faulted in now rather than during the
+    // first capture.
     QList<QSize> sizes;
-    for (const QRect& a : areas) {
-        if (qint64(a.width()) * a.height() > qint64(largest.width()) * largest.height())
-            largest = a;
-        sizes.append(a.size());
-    }
-    const bool newSegment = !m_segment || m_segment->size() < bytesOf(largest);
-    if (!largest.isEmpty() && newSegment && ensureSegment(c, bytesOf(largest))) {
-        // The server maps the segment separately and faults its pages in on its first write:
-        // let that write happen now. What it reads is thrown away.
-        (void)grabInto(c, largest);
-    }
+    for (const QRect& a : areas) sizes.append(a.size());
     m_pool.prepare(sizes);
-}
-
-bool X11DisplaySource::ensureSegment(xcb_connection_t* c, std::size_t bytes) {
-    if (m_segment && m_segment->size() >= bytes) return true;
-    if (m_shmRefused) return false;
-    m_segment.reset();
-    m_segment = XcbShmSegment::create(c, bytes);
-    // A server that cannot share memory with us will not start to; stop asking.
-    if (!m_segment && !xcb_connection_has_error(c)) m_shmRefused = true;
-    return m_segment != nullptr;
+    if (!areas.isEmpty()) m_reader->prepare(areas.first());
 }
 
 std::expected<QRect, Failure> X11DisplaySource::liveArea(xcb_connection_t* c, quint32 displayID) {
@@ -169,7 +124,7 @@ std::expected<QRect, Failure> X11DisplaySource::liveArea(xcb_connection_t* c, qu
     XcbReply<xcb_randr_get_monitors_reply_t> reply(
         xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, m_root, 1), &raw));
     error.reset(raw);
-    if (error) return std::unexpected(xError("RRGetMonitors", *error));
+    if (error) return std::unexpected(XcbText::refused("RRGetMonitors", *error));
     if (!reply) return std::unexpected(lostConnection());
     for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
          xcb_randr_monitor_info_next(&it))
@@ -193,63 +148,19 @@ void X11DisplaySource::captureImage(const SourceDisplay& display,
             std::unexpected(Failure{QString::fromLatin1(sourceDomain), displayGoneCode,
                                     QStringLiteral("l'écran a changé")}));
     const QRect source = requestedArea(display, *area, request.sourceRect);
-    auto image = grab(*c, source);
+    auto image = grab(source);
     if (!image) return completion(image);
     if (request.pixelSize.isValid() && image->size() != request.pixelSize)
         *image = image->scaled(request.pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     completion(std::move(*image));
 }
 
-std::expected<QImage, Failure> X11DisplaySource::grab(xcb_connection_t* c, const QRect& area) {
-    if (ensureSegment(c, bytesOf(area))) return grabShared(c, area);
-    return grabPlain(c, area);
-}
-
-std::expected<QImage, Failure> X11DisplaySource::grabShared(xcb_connection_t* c,
-                                                            const QRect& area) {
-    if (auto failed = grabInto(c, area)) return std::unexpected(*failed);
-    return copyFrame(m_segment->data(), area.size());
-}
-
-std::optional<Failure> X11DisplaySource::grabInto(xcb_connection_t* c, const QRect& area) {
-    xcb_generic_error_t* raw = nullptr;
-    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        c,
-        xcb_shm_get_image(c, m_root, area.x(), area.y(), area.width(), area.height(), ~0u,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(), 0),
-        &raw));
-    XcbReply<xcb_generic_error_t> error(raw);
-    if (error) return xError("ShmGetImage", *error);
-    if (!reply) return lostConnection();
-    return std::nullopt;
-}
-
-std::expected<QImage, Failure> X11DisplaySource::grabPlain(xcb_connection_t* c, const QRect& area) {
-    xcb_generic_error_t* raw = nullptr;
-    XcbReply<xcb_get_image_reply_t> reply(
-        xcb_get_image_reply(c,
-                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, area.x(), area.y(),
-                                          area.width(), area.height(), ~0u),
-                            &raw));
-    XcbReply<xcb_generic_error_t> error(raw);
-    if (error) return std::unexpected(xError("GetImage", *error));
-    if (!reply) return std::unexpected(lostConnection());
-    if (std::size_t(xcb_get_image_data_length(reply.get())) < bytesOf(area))
-        return std::unexpected(failure(QStringLiteral("image incomplète reçue du serveur X")));
-    return copyFrame(xcb_get_image_data(reply.get()), area.size());
-}
-
-std::expected<QImage, Failure> X11DisplaySource::copyFrame(const unsigned char* pixels,
-                                                           QSize size) {
-    // The server leaves the fourth byte undefined; RGB32 wants it opaque.
-    QImage frame = m_pool.fill(size, [&](uchar* bits, qsizetype stride) {
-        const int width = size.width();
-        for (int y = 0; y < size.height(); ++y) {
-            const auto* src = reinterpret_cast<const quint32*>(pixels + std::size_t(y) * width * 4);
-            auto* dst = reinterpret_cast<quint32*>(bits + std::size_t(y) * stride);
-            for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;
-        }
+std::expected<QImage, Failure> X11DisplaySource::grab(const QRect& area) {
+    std::optional<Failure> failed;
+    QImage frame = m_pool.fill(area.size(), [&](uchar* bits, qsizetype stride) {
+        failed = m_reader->read(area, bits, stride);
     });
+    if (failed) return std::unexpected(*failed);
     if (frame.isNull())
         return std::unexpected(
             failure(QStringLiteral("mémoire insuffisante pour l'image de l'écran")));

@@ -10,7 +10,7 @@
 #include "Platform/ImageBufferPool.h"
 
 struct xcb_connection_t;
-class XcbShmSegment;
+class X11RootReader;
 
 // The displays of an X server: its RandR monitors, captured from the root window through
 // MIT-SHM (plain GetImage when the server cannot share memory, as over a remote connection).
@@ -28,8 +28,6 @@ public:
     void captureImage(const SourceDisplay& display, const StillCaptureRequest& request,
                       std::function<void(ImageOutcome)> completion) override;
 
-    bool usesSharedMemory() const { return m_segment != nullptr; }
-
 private:
     struct Disconnect {
         void operator()(xcb_connection_t* c) const;
@@ -37,20 +35,13 @@ private:
 
     std::expected<xcb_connection_t*, Failure> connection();
     std::expected<QRect, Failure> liveArea(xcb_connection_t* c, quint32 displayID);
-    std::expected<QImage, Failure> grab(xcb_connection_t* c, const QRect& area);
-    std::expected<QImage, Failure> grabShared(xcb_connection_t* c, const QRect& area);
-    // ShmGetImage of the area into the start of the segment.
-    std::optional<Failure> grabInto(xcb_connection_t* c, const QRect& area);
-    std::expected<QImage, Failure> grabPlain(xcb_connection_t* c, const QRect& area);
-    std::expected<QImage, Failure> copyFrame(const unsigned char* pixels, QSize size);
-    void prepare(xcb_connection_t* c, const QList<QRect>& areas);
-    bool ensureSegment(xcb_connection_t* c, std::size_t bytes);
+    std::expected<QImage, Failure> grab(const QRect& area);
+    void prepare(const QList<QRect>& areas);
 
     ScaleLookup m_scales;
     QByteArray m_displayName;
     std::unique_ptr<xcb_connection_t, Disconnect> m_connection;
     quint32 m_root = 0;
-    std::unique_ptr<XcbShmSegment> m_segment;  // declared after the connection: detached first
-    bool m_shmRefused = false;
+    std::unique_ptr<X11RootReader> m_reader;  // declared after the connection: ends first
     ImageBufferPool m_pool;
 };

@@ -1,0 +1,144 @@
+#include "Platform/X11RootReader.h"
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include "Platform/XcbHandles.h"
+#include "Platform/XcbShmSegment.h"
+#include "Platform/XcbText.h"
+
+namespace {
+
+// Each half of the segment. Smaller halves fault in faster on first use, but every band is a
+// round trip, and on a loaded machine each costs a trip through the scheduler: measured, 2 MiB
+// halves were about twice as slow warm as 8 MiB ones (4 bands for a 3840x2160 display).
+constexpr std::size_t halfBytes = 8u << 20;
+
+int rowsPerBand(const QRect& area) {
+    return std::max<int>(1, int(halfBytes / (std::size_t(area.width()) * 4)));
+}
+
+QRect band(const QRect& area, int rows, int index) {
+    const int top = index * rows;
+    return QRect(area.x(), area.y() + top, area.width(), std::min(rows, area.height() - top));
+}
+
+// The server leaves the fourth byte undefined; RGB32 wants it opaque.
+void copyRows(const uchar* from, const QRect& rows, const QRect& area, uchar* bits,
+              qsizetype stride) {
+    const int width = rows.width();
+    for (int y = 0; y < rows.height(); ++y) {
+        const auto* src = reinterpret_cast<const quint32*>(from + std::size_t(y) * width * 4);
+        auto* dst = reinterpret_cast<quint32*>(bits + (rows.y() - area.y() + y) * stride);
+        for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;
+    }
+}
+
+// Asks for band i + 1 before taking band i, so the server works while we copy.
+template <class Send, class Take>
+std::optional<DisplaySource::Failure> inBands(xcb_connection_t* c, const QRect& area, Send send,
+                                              Take take) {
+    const int rows = rowsPerBand(area);
+    const int count = (area.height() + rows - 1) / rows;
+    unsigned int next = send(0, band(area, rows, 0));
+    for (int i = 0; i < count; ++i) {
+        const unsigned int current = next;
+        if (i + 1 < count) next = send(i + 1, band(area, rows, i + 1));
+        xcb_flush(c);
+        if (auto failed = take(i, current, band(area, rows, i))) {
+            if (i + 1 < count) xcb_discard_reply(c, next);
+            return failed;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+X11RootReader::X11RootReader(xcb_connection_t* connection, quint32 root)
+    : m_connection(connection), m_root(root) {
+}
+
+X11RootReader::~X11RootReader() = default;
+
+bool X11RootReader::ensureSegment() {
+    if (m_segment) return true;
+    if (m_shmRefused) return false;
+    m_segment = XcbShmSegment::create(m_connection, 2 * halfBytes);
+    // A server that cannot share memory with us will not start to; stop asking.
+    if (!m_segment && !xcb_connection_has_error(m_connection)) m_shmRefused = true;
+    return m_segment != nullptr;
+}
+
+void X11RootReader::prepare(const QRect& sample) {
+    if (m_segment || sample.isEmpty() || !ensureSegment()) return;
+    // The server maps the segment on its own side and faults those pages in on its first
+    // write: two bands fill both halves. What they read is dropped.
+    const QRect twoBands =
+        sample.intersected(QRect(sample.topLeft(), QSize(sample.width(), 2 * rowsPerBand(sample))));
+    (void)inBands(
+        m_connection, twoBands,
+        [&](int i, const QRect& r) {
+            return xcb_shm_get_image(m_connection, m_root, r.x(), r.y(), r.width(), r.height(), ~0u,
+                                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(),
+                                     (i % 2) * halfBytes)
+                .sequence;
+        },
+        [&](int, unsigned int sequence, const QRect&) -> std::optional<Failure> {
+            free(xcb_shm_get_image_reply(m_connection, {sequence}, nullptr));
+            return std::nullopt;
+        });
+}
+
+std::optional<X11RootReader::Failure> X11RootReader::read(const QRect& area, uchar* bits,
+                                                          qsizetype stride) {
+    if (std::size_t(area.width()) * 4 <= halfBytes && ensureSegment())
+        return readShared(area, bits, stride);
+    return readPlain(area, bits, stride);
+}
+
+std::optional<X11RootReader::Failure> X11RootReader::readShared(const QRect& area, uchar* bits,
+                                                                qsizetype stride) {
+    xcb_connection_t* c = m_connection;
+    return inBands(
+        c, area,
+        [&](int i, const QRect& r) {
+            return xcb_shm_get_image(c, m_root, r.x(), r.y(), r.width(), r.height(), ~0u,
+                                     XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(),
+                                     (i % 2) * halfBytes)
+                .sequence;
+        },
+        [&](int i, unsigned int sequence, const QRect& r) -> std::optional<Failure> {
+            xcb_generic_error_t* raw = nullptr;
+            XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, {sequence}, &raw));
+            XcbReply<xcb_generic_error_t> error(raw);
+            if (error) return XcbText::refused("ShmGetImage", *error);
+            if (!reply) return XcbText::lostConnection();
+            copyRows(m_segment->data() + (i % 2) * halfBytes, r, area, bits, stride);
+            return std::nullopt;
+        });
+}
+
+std::optional<X11RootReader::Failure> X11RootReader::readPlain(const QRect& area, uchar* bits,
+                                                               qsizetype stride) {
+    xcb_connection_t* c = m_connection;
+    return inBands(
+        c, area,
+        [&](int, const QRect& r) {
+            return xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, r.x(), r.y(), r.width(),
+                                 r.height(), ~0u)
+                .sequence;
+        },
+        [&](int, unsigned int sequence, const QRect& r) -> std::optional<Failure> {
+            xcb_generic_error_t* raw = nullptr;
+            XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, {sequence}, &raw));
+            XcbReply<xcb_generic_error_t> error(raw);
+            if (error) return XcbText::refused("GetImage", *error);
+            if (!reply) return XcbText::lostConnection();
+            if (std::size_t(xcb_get_image_data_length(reply.get())) <
+                std::size_t(r.width()) * r.height() * 4)
+                return XcbText::failure(QStringLiteral("image incomplète reçue du serveur X"));
+            copyRows(xcb_get_image_data(reply.get()), r, area, bits, stride);
+            return std::nullopt;
+        });
+}
