@@ -32,9 +32,13 @@ void OverlayWindow::setContent(QWidget* content) {
     content->show();
 }
 
-void OverlayWindow::makeKeyAndOrderFront() {
+void OverlayWindow::orderFront() {
     show();
     raise();
+}
+
+void OverlayWindow::makeKeyAndOrderFront() {
+    orderFront();
     // Override-redirect windows are never focused by a window manager: ask X directly.
     activateWindow();
     if (m_content) m_content->setFocus(Qt::ActiveWindowFocusReason);

@@ -17,7 +17,9 @@ public:
     void setContent(QWidget* content);
     QWidget* content() const { return m_content; }
 
-    // Raises the window and gives it the keyboard focus.
+    // Shows and raises the window.
+    void orderFront();
+    // Shows and raises the window and gives it the keyboard focus.
     void makeKeyAndOrderFront();
 
     // Allocates the window's backing store at its size and touches every page of it, without

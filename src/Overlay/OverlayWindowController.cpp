@@ -53,11 +53,11 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
     }
     if (m_sessions.isEmpty()) return;
     installEscapeMonitor();
-    for (const Session& s : m_sessions) s.window->makeKeyAndOrderFront();
-    if (const auto index = sessionUnderPointer()) {
-        m_sessions[*index].window->makeKeyAndOrderFront();
-        m_sessions[*index].view->setFocus(Qt::ActiveWindowFocusReason);
-    }
+    for (const Session& s : m_sessions) s.window->orderFront();
+    // Only one window is activated: X applies an activation when the window gets mapped, so
+    // activating them all in turn would leave the focus with whichever was mapped last.
+    const auto index = sessionUnderPointer();
+    m_sessions[index.value_or(m_sessions.size() - 1)].window->makeKeyAndOrderFront();
 }
 
 OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
@@ -95,7 +95,11 @@ void OverlayWindowController::installCallbacks(SelectionView* view) {
     QPointer<OverlayWindowController> self(this);
     QPointer<SelectionView> weakView(view);
     view->callbacks.didBeginInteraction = [self, weakView] {
-        if (self && weakView) self->clearSelections(weakView);
+        if (!self || !weakView) return;
+        // No window manager focuses an override-redirect window on a click: the display the
+        // user works on takes the keyboard itself, so typed text reaches its text field.
+        if (QWidget* window = weakView->window(); !window->isActiveWindow()) window->activateWindow();
+        self->clearSelections(weakView);
     };
     view->callbacks.didChangeSelection = [](std::optional<Rect>) {};
     view->callbacks.didCancel = [self, weakView] {

@@ -43,6 +43,19 @@ class OverlayWindows(unittest.TestCase):
             wait_closed(d)
             self.assertIsNone(d.tessik.poll())
 
+    def test_the_display_under_the_pointer_gets_the_keyboard(self):
+        for wm in (False, True):
+            with self.subTest(wm=wm), Desktop("stacked", wm=wm) as d:
+                d.start_tessik()
+                for pointer, expected_y in (((100, 899), 0), ((100, 900), 900), ((1800, 1500), 900)):
+                    d.xdotool("mousemove", *pointer)
+                    found = open_overlays(d, 2)
+                    focus = int(d.run(["xdotool", "getwindowfocus"]).stdout)
+                    focused = [w for w in found if w["id"] == focus]
+                    self.assertEqual([w["y"] for w in focused], [expected_y], pointer)
+                    d.key("Escape")
+                    wait_closed(d)
+
     def test_keyboard_focus_without_click_under_a_window_manager(self):
         with Desktop("side_by_side", wm=True) as d:
             d.start_tessik()

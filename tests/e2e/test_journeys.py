@@ -1,0 +1,159 @@
+"""Acceptance journeys on a desktop like a user's: a window manager, a tray host and two
+displays, one of them HiDPI. Everything is driven through real input."""
+
+import glob
+import os
+import time
+import unittest
+
+from PIL import Image, ImageChops, ImageStat
+
+import toolbar
+from rig import Desktop, show_coordinate_pattern, wait_until
+
+HOTKEY = "ctrl+shift+2"
+HIDPI = (0, 0, 2880, 1800, 2)      # root pixels and scale of the 2x display
+RIGHT = (2880, 0, 1920, 1080, 1)
+
+
+def overlays(d):
+    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
+
+
+def toast(d):
+    found = [w for w in d.windows("Tessik toast") if w.get("mapped")]
+    return found[0] if found else None
+
+
+def saved_files(d):
+    return sorted(glob.glob(d.path("Pictures", "Tessik", "Tessik_*.png")))
+
+
+class Journeys(unittest.TestCase):
+    def click_item(self, d, item, selection, display):
+        x, y = toolbar.item_point(item, selection, display)
+        d.xdotool("mousemove", x, y)
+        time.sleep(0.05)
+        d.xdotool("click", 1)
+        time.sleep(0.1)
+
+    def test_first_launch_annotate_with_every_tool_undo_redo_and_save_on_hidpi(self):
+        with Desktop("hidpi", tray=True, wm=True) as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            # First launch: the default shortcut stored, the tray icon docked, nothing shown.
+            ini = d.path(".config", "Tessik", "Tessik.ini")
+            wait_until(lambda: os.path.exists(ini) and "GlobalShortcuts_captureArea" in open(ini).read(),
+                       timeout=5, what="the stored shortcut")
+            wait_until(d.tray_icon, timeout=10, what="the tray icon")
+            self.assertEqual(overlays(d), [])
+            self.assertIsNone(toast(d))
+
+            d.xdotool("mousemove", 1500, 900)
+            d.key(HOTKEY)
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="the overlays")
+            sel = (400, 400, 1600, 1200)   # 600x400 points on the 2x display
+            d.drag(*sel)
+
+            strokes = {
+                "arrow": (500, 500, 900, 700),
+                "rectangle": (1000, 450, 1400, 650),
+                "highlighter": (450, 800, 1500, 880),
+                "pixelate": (1100, 900, 1500, 1150),
+                "freehand": (500, 950, 900, 1100),
+            }
+            self.click_item(d, "blue", sel, HIDPI)
+            self.click_item(d, "thick", sel, HIDPI)
+            for tool, stroke in strokes.items():
+                self.click_item(d, tool, sel, HIDPI)
+                d.drag(*stroke)
+            self.click_item(d, "text", sel, HIDPI)
+            d.xdotool("mousemove", 700, 1150)
+            d.xdotool("click", 1)
+            time.sleep(0.2)
+            d.xdotool("type", "--delay", "20", "Bonjour")
+            d.key("Return")
+            time.sleep(0.2)
+
+            # Undo takes the text back, redo restores it.
+            self.click_item(d, "undo", sel, HIDPI)
+            self.click_item(d, "redo", sel, HIDPI)
+            # Select mode, pointer away: what is inside the frame is what will be saved.
+            self.click_item(d, "select", sel, HIDPI)
+            d.xdotool("mousemove", 3500, 900)
+            time.sleep(0.4)
+            shot = d.screenshot(os.path.join(d.tmp, "overlay.png"))
+
+            d.key("ctrl+s")
+            wait_until(lambda: not overlays(d), timeout=5, what="the overlays to close")
+            files = wait_until(lambda: saved_files(d), timeout=10, what="the saved file")
+            self.assertEqual(len(files), 1)
+            shown = wait_until(lambda: toast(d), timeout=5, what="the toast")
+            # On the display of the selection, near its bottom.
+            self.assertLess(shown["x"] + shown["width"], 2880)
+            self.assertGreater(shown["y"], 1800 // 2)
+
+            saved = Image.open(files[0]).convert("RGB")
+            self.assertEqual(saved.size, (1200, 800))
+            # The saved pixels are what the overlay showed inside the selection (its frame and
+            # handles aside): the same capture and the same annotations drawn the same way.
+            inner = (8, 8, 1192, 792)
+            screen = Image.open(shot).convert("RGB").crop(
+                (sel[0] + inner[0], sel[1] + inner[1], sel[0] + inner[2], sel[1] + inner[3]))
+            diff = ImageChops.difference(saved.crop(inner), screen)
+            self.assertLess(max(ImageStat.Stat(diff).mean), 2.0)
+            # And they are not the bare capture: every tool left its mark.
+            bare = Image.open(os.path.join(d.tmp, "pattern.png")).convert("RGB").crop(
+                (sel[0], sel[1], sel[2], sel[3]))
+            for name, (x0, y0, x1, y1) in list(strokes.items()) + [("text", (700, 1150, 840, 1200))]:
+                box = (x0 - sel[0], y0 - sel[1], x1 - sel[0], y1 - sel[1])
+                changed = ImageChops.difference(saved.crop(box), bare.crop(box))
+                self.assertGreater(max(ImageStat.Stat(changed).mean), 3.0, name)
+
+    def test_escape_and_right_click_cancel_without_file_or_toast(self):
+        with Desktop("hidpi", tray=True, wm=True) as d:
+            d.start_tessik()
+            for cancel in ("escape", "right click"):
+                d.key(HOTKEY)
+                wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="the overlays")
+                d.drag(3000, 100, 3400, 400)
+                if cancel == "escape":
+                    d.key("Escape")
+                else:
+                    d.xdotool("click", 3)
+                wait_until(lambda: not overlays(d), timeout=5, what="the overlays to close")
+                time.sleep(0.5)
+                self.assertIsNone(toast(d), cancel)
+                self.assertEqual(saved_files(d), [], cancel)
+                self.assertEqual(d.clipboard_targets(), [], cancel)
+
+    def test_text_entry_keeps_escape_and_return_from_closing_the_overlays(self):
+        with Desktop("side_by_side", wm=False) as d:
+            d.start_tessik()
+            d.key(HOTKEY)
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="the overlays")
+            left = (0, 0, 1440, 900, 1)
+            sel = (200, 200, 900, 500)
+            d.drag(*sel)
+            self.click_item(d, "text", sel, left)
+            d.xdotool("mousemove", 300, 300)
+            d.xdotool("click", 1)
+            time.sleep(0.2)
+            d.xdotool("type", "--delay", "20", "abc")
+            d.key("Escape")       # cancels the text, not the capture
+            time.sleep(0.3)
+            self.assertEqual(len(overlays(d)), 2)
+            d.xdotool("click", 1)  # a new text entry
+            time.sleep(0.2)
+            d.xdotool("type", "--delay", "20", "abc")
+            d.key("Return")        # commits the text, does not complete
+            time.sleep(0.3)
+            self.assertEqual(len(overlays(d)), 2)
+            d.key("Return")        # now Return completes with the default action (copy)
+            wait_until(lambda: not overlays(d), timeout=5, what="the overlays to close")
+            wait_until(lambda: d.clipboard("image/png"), timeout=10, what="the clipboard")
+
+
+if __name__ == "__main__":
+    unittest.main()
