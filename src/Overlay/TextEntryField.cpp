@@ -1,5 +1,8 @@
 #include "Overlay/TextEntryField.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPalette>
 
@@ -8,7 +11,6 @@
 TextEntryField::TextEntryField(double fontSize, const QColor& color, QWidget* parent)
     : QLineEdit(parent) {
     setFrame(false);
-    setTextMargins(0, 0, 0, 0);
     setAttribute(Qt::WA_MacShowFocusRect, false);
     setAutoFillBackground(false);
     setFont(fontOfSize(fontSize));
@@ -29,6 +31,15 @@ QFont TextEntryField::fontOfSize(double size) {
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(qMax(1, qRound(size)));
     return font;
+}
+
+void TextEntryField::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    // The committed text is drawn with the top of its line at the field's top-left corner:
+    // undo the line edit's own 2-point side margin and its vertical centring so that the text
+    // does not move when it is committed.
+    const int line = QFontMetrics(font()).height();
+    setTextMargins(-2, 0, 0, std::max(0, height() - line));
 }
 
 void TextEntryField::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QPainter>
 
 #include "Annotation/AnnotationToolbar.h"
@@ -189,6 +190,36 @@ TEST(SelectionViewDrawing, AnnotationsShowOnlyInsideTheSelection) {
     EXPECT_TRUE(isAccent(s.at(298, 150)));
     for (int x = 300; x < 306; ++x) EXPECT_FALSE(isAccent(s.at(x, 150))) << x;
     EXPECT_TRUE(ImageProbe::near(s.at(304, 150), kDimmed, 1));
+}
+
+TEST(SelectionViewDrawing, TypedTextDoesNotMoveWhenCommitted) {
+    for (Thickness t : allThicknesses()) {
+        Scene s(Size{500, 400});
+        s.select(Rect(50, 50, 400, 300));
+        s.view.toolbar()->callbacks.selectThickness(t);
+        s.chooseMode(AnnotationMode::annotate(Kind::text));
+        s.driver.click({100, 300});
+        ASSERT_TRUE(s.view.isEditingText());
+        s.view.textField()->insert("Bonjour");
+        // Ink of the text, near its anchor (widget space; the bar is far below).
+        const auto inkBox = [&] {
+            s.paint();
+            QRect box;
+            for (int y = 90; y < 160; ++y)
+                for (int x = 90; x < 300; ++x)
+                    if (isAccent(s.image.pixelColor(x, y)) ||
+                        (s.image.pixelColor(x, y).red() > 150 &&
+                         s.image.pixelColor(x, y).green() < 130))
+                        box |= QRect(x, y, 1, 1);
+            return box;
+        };
+        const QRect typed = inkBox();
+        s.view.requestCompletion(ExportAction::copy);  // commits
+        ASSERT_EQ(s.view.annotations().items.size(), 1);
+        const QRect committed = inkBox();
+        EXPECT_FALSE(typed.isEmpty());
+        EXPECT_EQ(typed, committed) << rawValue(t).toStdString();
+    }
 }
 
 TEST(SelectionViewInvalidation, PointerMoveWithoutSelectionMarksTwoStrips) {
