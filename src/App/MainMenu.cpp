@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "App/MainMenuBar.h"
 #include "Base/Localization.h"
 
 namespace {
@@ -24,12 +25,16 @@ void showAboutBox() {
     static QPointer<QMessageBox> box;
     if (!box) {
         box = new QMessageBox(QMessageBox::NoIcon, localized("À propos de Tessik"),
-                              QStringLiteral("<b>Tessik</b> %1").arg(qApp->applicationVersion()),
+                              QStringLiteral("<p style='font-size:15px; font-weight:600'>Tessik</p>"
+                                             "<p>%1 %2</p>")
+                                  .arg(localized("Version"), qApp->applicationVersion()),
                               QMessageBox::Ok);
         box->setInformativeText(
-            localized("Capturez une zone de l'écran, annotez-la, "
-                      "partagez-la."));
+            localized("Capturez une zone de l'écran, annotez-la, partagez-la."));
         box->setIconPixmap(qApp->windowIcon().pixmap(64, 64));
+        // Room for the tagline on one line.
+        box->setStyleSheet(
+            QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 360px; }"));
         box->setAttribute(Qt::WA_DeleteOnClose);
     }
     box->show();
@@ -37,10 +42,11 @@ void showAboutBox() {
     box->activateWindow();
 }
 
-// Hides every visible Tessik window; they come back when Tessik shows them again.
+// Hides Tessik's ordinary windows (settings, onboarding, about); they come back when Tessik
+// shows them again. Overlays and the toast run their own course and are left alone.
 void hideApplication() {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && window->windowType() != Qt::Popup) window->hide();
+        if (window->isVisible() && MainMenuBar::takesMainMenu(*window)) window->hide();
 }
 
 void addEditItem(QMenu& menu, const QString& title, const char* message, QKeySequence keys = {}) {

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -236,14 +237,17 @@ TEST(MainMenuBar, OrdinaryWindowsGetTheKeyEquivalentsFramelessOnesDoNot) {
     EXPECT_EQ(preferences, 1);
 }
 
-TEST(MainMenuBar, HideHidesEveryTessikWindow) {
+TEST(MainMenuBar, HideHidesTheOrdinaryWindows) {
     MainMenuBar bar({MainMenu::makeApplicationMenuItem().release()});
     QWidget a, b;
+    QWidget overlay(nullptr, Qt::FramelessWindowHint | Qt::BypassWindowManagerHint);
     a.show();
     b.show();
+    overlay.show();
     bar.action("hide")->trigger();
     EXPECT_FALSE(a.isVisible());
     EXPECT_FALSE(b.isVisible());
+    EXPECT_TRUE(overlay.isVisible());
     bar.action("hideOtherApplications")->trigger();  // no counterpart: harmless
 }
 
@@ -345,4 +349,17 @@ TEST_F(TrayMenuShortcut, CaptureZoneFollowsTheGlobalShortcutAndRunsOnceWhileTheM
     EXPECT_EQ(captures, 1);
     EXPECT_FALSE(controller.menu().isVisible());
     EXPECT_EQ(m_backend->live.size(), 1u);  // back on once closed
+}
+
+TEST(MainMenu, AboutBoxShowsOnceWithTheNameAndVersion) {
+    auto menu = MainMenu::makeApplicationMenuItem();
+    MainMenu::action(*menu, "orderFrontStandardAboutPanel")->trigger();
+    MainMenu::action(*menu, "orderFrontStandardAboutPanel")->trigger();
+    QList<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) boxes << box;
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->windowTitle(), QString::fromUtf8("À propos de Tessik"));
+    EXPECT_TRUE(boxes[0]->text().contains(QStringLiteral("Tessik")));
+    boxes[0]->close();
 }
