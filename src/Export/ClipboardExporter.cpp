@@ -38,9 +38,15 @@ QFuture<ExportOutcome> ClipboardExporter::exportImage(QImage image) {
         return Encoded{std::move(*png), std::move(*tiff)};
     });
     const QClipboard::Mode target = mode();
+    const quint64 ticket = ++m_order->requested;
     return encoded.then(QCoreApplication::instance(),
-                        [target](const std::expected<Encoded, AnyError>& bytes) -> ExportOutcome {
+                        [target, ticket, order = m_order](
+                            const std::expected<Encoded, AnyError>& bytes) -> ExportOutcome {
                             if (!bytes) return std::unexpected(bytes.error());
+                            // A later copy that finished encoding first has already replaced
+                            // the clipboard: the newest image the user asked for stays.
+                            if (ticket < order->written) return {};
+                            order->written = ticket;
                             auto* data = new QMimeData;
                             data->setData(ImageEncoder::png, bytes->png);
                             data->setData(ImageEncoder::tiff, bytes->tiff);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QTest>
+#include <QThread>
 
 #include "Export/ClipboardExporter.h"
 #include "Export/ImageEncoder.h"
@@ -69,4 +70,24 @@ TEST(ClipboardExporter, AnEncodingFailureLeavesTheClipboardUntouched) {
 TEST(ClipboardExporter, ANamedPasteboardIsThePrimarySelection) {
     EXPECT_EQ(ClipboardExporter(QString("find")).mode(), QClipboard::Selection);
     EXPECT_EQ(ClipboardExporter().pasteboardName(), std::nullopt);
+}
+
+TEST(ClipboardExporter, OverlappingCopiesLeaveTheOneAskedForLast) {
+    // The first copy encodes slowly; the second, asked for later, finishes first.
+    auto slowFirst = [](const QImage& image,
+                        const QString& type) -> std::expected<QByteArray, AnyError> {
+        if (image.pixelColor(0, 0) == QColor(Qt::red)) QThread::msleep(300);
+        return standardImageEncoding()(image, type);
+    };
+    ClipboardExporter exporter(std::nullopt, slowFirst);
+    QImage first(8, 8, QImage::Format_ARGB32), second(8, 8, QImage::Format_ARGB32);
+    first.fill(Qt::red);
+    second.fill(Qt::green);
+    auto older = exporter.exportImage(first);
+    auto newer = exporter.exportImage(second);
+    ASSERT_TRUE(finish(newer).has_value());
+    ASSERT_TRUE(finish(older).has_value());
+    const QImage pasted =
+        QImage::fromData(QGuiApplication::clipboard()->mimeData()->data("image/png"), "png");
+    EXPECT_EQ(pasted.pixelColor(0, 0), QColor(Qt::green));
 }
