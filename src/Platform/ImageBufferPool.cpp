@@ -32,14 +32,18 @@ QImage ImageBufferPool::allocate(QSize size) {
         QImage::Format_RGB32, [](void* p) { std::free(p); }, data);
 }
 
+void ImageBufferPool::trim(qsizetype limit) {
+    // Free buffers beyond the limit are dropped, oldest first; held ones belong to their holders.
+    for (qsizetype i = 0; i < m_buffers.size() && m_buffers.size() > limit;)
+        isFree(m_buffers[i]) ? m_buffers.removeAt(i) : void(++i);
+}
+
 QImage* ImageBufferPool::freeBuffer(QSize size) {
     for (QImage& buffer : m_buffers)
         if (buffer.size() == size && isFree(buffer)) return &buffer;
     QImage fresh = allocate(size);
     if (fresh.isNull()) return nullptr;
-    // Bounded: free buffers beyond the limit are dropped, oldest first.
-    for (qsizetype i = 0; i < m_buffers.size() && m_buffers.size() >= maxBuffers;)
-        isFree(m_buffers[i]) ? m_buffers.removeAt(i) : void(++i);
+    trim(maxBuffers - 1);
     m_buffers.append(std::move(fresh));
     return &m_buffers.last();
 }
@@ -55,7 +59,9 @@ QImage ImageBufferPool::fill(QSize size,
     if (!buffer) return {};
     // Only the pool holds it, so writing does not copy it.
     write(buffer->bits(), buffer->bytesPerLine());
-    return *buffer;
+    QImage image = *buffer;
+    trim(maxBuffers);
+    return image;
 }
 
 void ImageBufferPool::prepare(const QList<QSize>& sizes) {

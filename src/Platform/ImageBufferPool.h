@@ -20,5 +20,6 @@ public:
 private:
     static QImage allocate(QSize size);
     QImage* freeBuffer(QSize size);
+    void trim(qsizetype limit);
     QList<QImage> m_buffers;
 };

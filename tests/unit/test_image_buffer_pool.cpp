@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "Platform/ImageBufferPool.h"
+
+namespace {
+
+const QSize frame(1920, 1080);
+
+// Which buffer an image is: stays the same however often the buffer is written.
+qint64 bufferOf(const QImage& image) {
+    return image.cacheKey() >> 32;
+}
+
+QImage filled(ImageBufferPool& pool, QSize size, QRgb color) {
+    return pool.fill(size, [&](uchar* bits, qsizetype stride) {
+        for (int y = 0; y < size.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+            std::fill(line, line + size.width(), color);
+        }
+    });
+}
+
+TEST(ImageBufferPool, AHeldImageIsNeverWrittenAgain) {
+    ImageBufferPool pool;
+    const QImage first = filled(pool, frame, 0xff112233);
+    const QImage second = filled(pool, frame, 0xff445566);
+    EXPECT_NE(bufferOf(first), bufferOf(second));
+    EXPECT_EQ(first.pixel(100, 100), 0xff112233u);
+    EXPECT_EQ(first.pixel(1919, 1079), 0xff112233u);
+    EXPECT_EQ(second.pixel(100, 100), 0xff445566u);
+}
+
+TEST(ImageBufferPool, AReleasedBufferIsReusedWithoutCopying) {
+    ImageBufferPool pool;
+    pool.prepare({frame});
+    std::optional<qint64> buffer;
+    for (int i = 0; i < 3; ++i) {
+        const QImage image = filled(pool, frame, 0xff000000u | quint32(i));
+        if (buffer) {
+            EXPECT_EQ(bufferOf(image), *buffer) << "capture " << i;
+        }
+        buffer = bufferOf(image);
+        EXPECT_EQ(image.pixel(5, 5), 0xff000000u | quint32(i));
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    }
+}
+
+TEST(ImageBufferPool, ManyHeldImagesStayIntactAndReleasedOnesAreNotAllKept) {
+    ImageBufferPool pool;
+    QList<QImage> kept;
+    for (int i = 0; i < 12; ++i) kept.append(filled(pool, frame, 0xff000000u | quint32(i)));
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(kept[i].pixel(7, 7), 0xff000000u | quint32(i));
+    QList<qint64> released;
+    for (const QImage& k : kept) released.append(bufferOf(k));
+    kept.clear();
+    // After release the pool keeps a bounded number: later fills reuse at most that many.
+    QList<QImage> again;
+    for (int i = 0; i < 12; ++i) again.append(filled(pool, frame, 0xff000000u));
+    int reused = 0;
+    for (const QImage& a : again) reused += released.contains(bufferOf(a));
+    EXPECT_GT(reused, 0);
+    EXPECT_LE(reused, 8);
+}
+
+TEST(ImageBufferPool, SmallImagesAreMadeFresh) {
+    ImageBufferPool pool;
+    const QImage one = filled(pool, QSize(1, 1), 0xffabcdef);
+    EXPECT_EQ(one.size(), QSize(1, 1));
+    EXPECT_EQ(one.pixel(0, 0), 0xffabcdefu);
+}
+
+}  // namespace
