@@ -33,13 +33,6 @@ TESSIK = os.environ.get("TESSIK_BINARY") or os.path.join(
     os.environ.get("TESSIK_BUILD_DIR", "build"), "src", "App", "tessik")
 
 
-def _free_display():
-    for n in range(140, 400):
-        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
-            return n
-    raise RuntimeError("no free X display number")
-
-
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
     """Polls until predicate() is truthy; returns its value or raises TimeoutError."""
     deadline = time.monotonic() + timeout
@@ -82,10 +75,26 @@ class Desktop:
         self.home = os.path.join(self.tmp, "home")
         for sub in ("", ".config", ".cache", ".local/share", "Pictures"):
             os.makedirs(os.path.join(self.home, sub), exist_ok=True)
-        self.number = _free_display()
+        # The server picks a free display number itself and writes it to a pipe: two rigs
+        # starting at once can never race for the same number.
+        read_end, write_end = os.pipe()
+        self.display = ""
+        try:
+            self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                         f"{self.root_size}x24", "-nolisten", "tcp", "-noreset",
+                         *self.xvfb_args], name="Xvfb", pass_fds=(write_end,))
+            os.close(write_end)
+            with os.fdopen(read_end) as pipe:
+                number = pipe.readline().strip()
+        finally:
+            try:
+                os.close(write_end)
+            except OSError:
+                pass
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.number = int(number)
         self.display = f":{self.number}"
-        self._spawn(["Xvfb", self.display, "-screen", "0", f"{self.root_size}x24",
-                     "-nolisten", "tcp", "-noreset", *self.xvfb_args], name="Xvfb")
         wait_until(lambda: self._x_ready(), timeout=15, what="Xvfb")
         first = True
         for name, w, h, x, y, primary in self.monitors:

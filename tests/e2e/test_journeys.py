@@ -3,11 +3,13 @@ displays, one of them HiDPI. Everything is driven through real input."""
 
 import glob
 import os
+import subprocess
 import time
 import unittest
 
 from PIL import Image, ImageChops, ImageStat
 
+import test_settings
 import toolbar
 from rig import Desktop, show_coordinate_pattern, wait_until
 
@@ -153,6 +155,89 @@ class Journeys(unittest.TestCase):
             d.key("Return")        # now Return completes with the default action (copy)
             wait_until(lambda: not overlays(d), timeout=5, what="the overlays to close")
             wait_until(lambda: d.clipboard("image/png"), timeout=10, what="the clipboard")
+
+    def click_in_settings(self, d, window, x, y):
+        """Clicks a point given in the settings window's own points (it is 480 points wide)."""
+        scale = window["width"] / 480
+        d.xdotool("mousemove", window["x"] + round(x * scale), window["y"] + round(y * scale))
+        time.sleep(0.1)
+        d.xdotool("click", 1)
+        time.sleep(0.4)
+
+    def test_settings_save_by_double_click_survive_a_restart_and_launch_at_login(self):
+        with Desktop("hidpi", tray=True, wm=True) as d:
+            d.start_tessik()
+            d.click_tray_icon(1)
+            wait_until(d.popup_menus, timeout=5, what="the tray menu")
+            d.key("Up", "Up", "Return")  # "Réglages…", reached by wrapping upwards
+            window = wait_until(lambda: [w for w in d.windows("Réglages Tessik")
+                                         if w["width"] in (480, 960)],
+                                timeout=10, what="the settings window")[0]
+            time.sleep(0.5)
+            self.click_in_settings(d, window, 400, 331)          # "Enregistrer"
+            wait_until(lambda: test_settings.stored(d, "defaultAction") == "save", timeout=5,
+                       what="the default action stored")
+            autostart = d.path(".config", "autostart", "tessik.desktop")
+            self.click_in_settings(d, window, 427, 462)          # "Lancer Tessik au démarrage"
+            wait_until(lambda: os.path.exists(autostart), timeout=5, what="the autostart entry")
+            with open(autostart) as f:
+                execs = [l[5:].strip('"') for l in f.read().splitlines() if l.startswith("Exec=")]
+            self.assertEqual(execs, [os.path.realpath(d.tessik.args[0])])
+            self.click_in_settings(d, window, 427, 462)
+            wait_until(lambda: not os.path.exists(autostart), timeout=5,
+                       what="the autostart entry removed")
+
+            # Quit from the tray and start again: the choice is still there.
+            d.click_tray_icon(1)
+            wait_until(d.popup_menus, timeout=5, what="the tray menu")
+            d.key("Up", "Return")
+            self.assertEqual(d.tessik.wait(10), 0)
+            d.start_tessik()
+            d.xdotool("mousemove", 3500, 500)
+            d.key(HOTKEY)
+            wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="the overlays")
+            d.drag(3000, 200, 3400, 500)
+            d.xdotool("mousemove", 3200, 350)
+            d.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+            files = wait_until(lambda: saved_files(d), timeout=10, what="the saved file")
+            self.assertEqual(Image.open(files[0]).size, (400, 300))
+            shown = wait_until(lambda: toast(d), timeout=5, what="the toast")
+            self.assertGreaterEqual(shown["x"], 2880, "on the display of the selection")
+
+    def test_a_read_only_save_folder_shows_the_alert_and_writes_nothing(self):
+        with Desktop("hidpi", tray=True, wm=True) as d:
+            folder = d.path("Pictures", "Tessik")
+            os.makedirs(folder)
+            # Root ignores permission bits: as root the folder is a read-only file system.
+            mounted = os.geteuid() == 0 and subprocess.run(
+                ["mount", "-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", folder]).returncode == 0
+            if os.geteuid() == 0 and not mounted:
+                self.skipTest("cannot mount a read-only file system here")
+            if not mounted:
+                os.chmod(folder, 0o555)
+            try:
+                self.save_into_unwritable_folder(d, folder)
+            finally:
+                if mounted:
+                    subprocess.run(["umount", folder])
+
+    def save_into_unwritable_folder(self, d, folder):
+        """Ctrl+S into a folder that cannot be written: the alert, no file, no toast."""
+        d.start_tessik()
+        d.key(HOTKEY)
+        wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="the overlays")
+        d.drag(3000, 200, 3400, 500)
+        d.key("ctrl+s")
+        alert = wait_until(lambda: [w for w in d.windows("Capture impossible")
+                                    if w.get("mapped")], timeout=10, what="the alert")
+        self.assertEqual(len(alert), 1)
+        self.assertIsNone(toast(d))
+        self.assertEqual(os.listdir(folder), [])
+        d.xdotool("windowfocus", "--sync", alert[0]["id"])
+        d.key("Return")
+        wait_until(lambda: not [w for w in d.windows("Capture impossible") if w.get("mapped")],
+                   timeout=5, what="the alert to close")
+        self.assertIsNone(d.tessik.poll())
 
 
 if __name__ == "__main__":

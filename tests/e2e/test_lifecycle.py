@@ -23,7 +23,7 @@ class Lifecycle(unittest.TestCase):
 
     def test_damaged_settings_file_does_not_stop_the_start(self):
         with Desktop("single") as d:
-            conf = d.path(".config", "Tessik", "Tessik.conf")
+            conf = d.path(".config", "Tessik", "Tessik.ini")
             os.makedirs(os.path.dirname(conf), exist_ok=True)
             with open(conf, "wb") as f:
                 f.write(b"[General]\ndefaultAction=@ByteArray(\\0)\nsaveDirectoryBookmark=12\n"

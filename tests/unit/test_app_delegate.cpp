@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include "App/AppDelegate.h"
 #include "Settings/Preferences.h"
@@ -98,8 +99,13 @@ protected:
 
     void launch() { app->applicationDidFinishLaunching(); }
 
-    // Lets queued continuations and worker-thread composition finish.
-    void settle() { QTest::qWait(50); }
+    // Lets worker-thread composition and the queued continuations after it finish.
+    void settle() {
+        for (int i = 0; i < 4; ++i) {
+            QThreadPool::globalInstance()->waitForDone(5000);
+            QTest::qWait(10);
+        }
+    }
 
     OverlayResult resultOn(const ScreenDescriptor& s) {
         return {captureOf(s), Rect(10, 10, 100, 50), {}};
