@@ -179,7 +179,6 @@ void drawPixelate(const Annotation& a, QPainter& p, const QImage& source, Size v
     }
     QImage blocks = Pixelation::pixelated(source, part, side);
     if (blocks.isNull()) return;
-    if (part != area) blocks = placedInWhole(blocks, part.topLeft() - area.topLeft(), area.size());
 
     // Inside the capture the blocks fill the annotation's rectangle; a rectangle reaching past
     // the capture gets its blocks where their pixels came from.
@@ -188,11 +187,28 @@ void drawPixelate(const Annotation& a, QPainter& p, const QImage& source, Size v
         target = Rect(area.x() / scale, viewSize.height - (area.y() + area.height()) / scale,
                       area.width() / scale, area.height() / scale);
     }
+    // A part is drawn on its own where the mapping puts every pixel on a device pixel (any
+    // rectangle drawn with the pointer); otherwise it is placed in an image of the whole so
+    // that it is sampled exactly as the whole would be.
+    Rect drawn = target;
+    if (part != area) {
+        const auto whole = [](double v) { return std::abs(v - std::round(v)) < 1e-6; };
+        const bool onPixels = whole(target.minX() * scale) && whole(target.maxY() * scale) &&
+                              std::abs(target.width() * scale - area.width()) < 1e-6 &&
+                              std::abs(target.height() * scale - area.height()) < 1e-6;
+        if (onPixels) {
+            drawn = Rect(target.minX() + (part.x() - area.x()) / scale,
+                         target.maxY() - (part.y() - area.y() + part.height()) / scale,
+                         part.width() / scale, part.height() / scale);
+        } else {
+            blocks = placedInWhole(blocks, part.topLeft() - area.topLeft(), area.size());
+        }
+    }
     // Image rows run downwards: flip locally so the top row lands at the rectangle's top.
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.translate(target.minX(), target.maxY());
+    p.translate(drawn.minX(), drawn.maxY());
     p.scale(1, -1);
-    p.drawImage(QRectF(0, 0, target.width(), target.height()), blocks);
+    p.drawImage(QRectF(0, 0, drawn.width(), drawn.height()), blocks);
 }
 
 }  // namespace

@@ -25,11 +25,14 @@ QScreen* screenFor(const ScreenDescriptor& display) {
     return nullptr;
 }
 
-bool isNonEmpty(const std::optional<Rect>& r) { return r && !r->isEmpty(); }
+bool isNonEmpty(const std::optional<Rect>& r) {
+    return r && !r->isEmpty();
+}
 
 }  // namespace
 
-OverlayWindowController::OverlayWindowController(QObject* parent) : QObject(parent) {}
+OverlayWindowController::OverlayWindowController(QObject* parent) : QObject(parent) {
+}
 
 OverlayWindowController::~OverlayWindowController() {
     removeEscapeMonitor();
@@ -98,7 +101,8 @@ void OverlayWindowController::installCallbacks(SelectionView* view) {
         if (!self || !weakView) return;
         // No window manager focuses an override-redirect window on a click: the display the
         // user works on takes the keyboard itself, so typed text reaches its text field.
-        if (QWidget* window = weakView->window(); !window->isActiveWindow()) window->activateWindow();
+        if (QWidget* window = weakView->window(); !window->isActiveWindow())
+            window->activateWindow();
         self->clearSelections(weakView);
     };
     view->callbacks.didChangeSelection = [](std::optional<Rect>) {};
@@ -201,7 +205,8 @@ bool OverlayWindowController::handleKey(QKeyEvent* key, bool act) {
     }
     if (key->modifiers().testFlag(Qt::ControlModifier) && !editing &&
         (key->key() == Qt::Key_C || key->key() == Qt::Key_S)) {
-        const ExportAction action = key->key() == Qt::Key_C ? ExportAction::copy : ExportAction::save;
+        const ExportAction action =
+            key->key() == Qt::Key_C ? ExportAction::copy : ExportAction::save;
         if (act)
             if (SelectionView* view = firstViewWithSelection()) view->requestCompletion(action);
         return true;
@@ -209,6 +214,7 @@ bool OverlayWindowController::handleKey(QKeyEvent* key, bool act) {
     // The keypad's Enter is Qt::Key_Enter and is deliberately not handled.
     if (key->key() != Qt::Key_Return || editing) return false;
     if (act)
-        if (SelectionView* view = firstViewWithSelection()) view->requestCompletion(m_defaultAction);
+        if (SelectionView* view = firstViewWithSelection())
+            view->requestCompletion(m_defaultAction);
     return true;
 }

@@ -167,6 +167,7 @@ private:
 
     // Drawing and invalidation (SelectionViewDrawing.cpp).
     void invalidateFootprint();
+    QRegion edgeBand(const Rect& selection) const;
     void invalidateAll();
     void drawFrozenImage(QPainter& painter, const QRect& dirty) const;
     void drawDimming(QPainter& painter) const;

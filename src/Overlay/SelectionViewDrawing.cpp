@@ -149,19 +149,45 @@ SelectionView::SelectionContent SelectionView::selectionContent() const {
     return {visibleSelection(), m_annotations.items, m_mode};
 }
 
+// The ring of a selection's own drawing (frame, halo, brackets, handles: all within 4 points of
+// its edges), with room to spare: the rectangle outset by 12 less the rectangle inset by 12.
+QRegion SelectionView::edgeBand(const Rect& selection) const {
+    QRegion band(widgetRect(selection.insetBy(-12, -12)));
+    const Rect inner = selection.insetBy(12, 12);
+    if (inner.isNull()) return band;
+    // Rounded inwards, so that no pixel of the ring is left out.
+    const QRectF w(inner.minX(), m_viewSize.height - inner.maxY(), inner.width(), inner.height());
+    const QRect in(QPoint(int(std::ceil(w.left())), int(std::ceil(w.top()))),
+                   QPoint(int(std::floor(w.right())) - 1, int(std::floor(w.bottom())) - 1));
+    return band - QRegion(in.intersected(rect()));
+}
+
 void SelectionView::invalidateFootprint() {
     const QList<Rect> parts = footprintParts();
     const SelectionContent content = selectionContent();
     // Marking the pieces (two thin strips for the crosshair; the selection, the badge and the
-    // draft) instead of their bounding box repaints the same pixels with far less work. While
-    // the selection, its annotations and the mode stay as they were, the selection's own piece
-    // shows the same pixels and only the badge and draft pieces (old and new) are marked.
-    const qsizetype skip =
-        content.selection && content == m_markedContent && !m_lastFootprintParts.isEmpty() ? 1 : 0;
+    // draft) instead of their bounding box repaints the same pixels with far less work:
+    // - selection, annotations and mode as they were: the selection's own piece shows the same
+    //   pixels; only the badge and draft pieces (old and new) are marked;
+    // - only the selection's place or size changed: inside both the old and the new selection,
+    //   away from their edges, the capture and the annotations show as before; what changes is
+    //   the ring along each edge and what lies in one selection but not the other.
+    const bool hadSelection = m_markedContent.selection && !m_lastFootprintParts.isEmpty();
+    const bool same = content.selection && hadSelection && content == m_markedContent;
+    const bool moved = content.selection && hadSelection && !same &&
+                       content.annotations == m_markedContent.annotations &&
+                       content.mode == m_markedContent.mode;
+    const qsizetype skip = same || moved ? 1 : 0;
     QRegion region;
     for (qsizetype i = skip; i < parts.size(); ++i) region += widgetRect(parts[i].insetBy(-2, -2));
     for (qsizetype i = skip; i < m_lastFootprintParts.size(); ++i)
         region += widgetRect(m_lastFootprintParts[i].insetBy(-2, -2));
+    if (moved) {
+        const Rect before = *m_markedContent.selection, after = *content.selection;
+        region += edgeBand(before);
+        region += edgeBand(after);
+        region += QRegion(widgetRect(before)) ^ QRegion(widgetRect(after));
+    }
     m_lastInvalidation = region;
     update(region);
     m_lastFootprint = footprint();
@@ -189,10 +215,17 @@ void SelectionView::paintEvent(QPaintEvent* event) {
 
     drawDimming(painter);
     if (const auto s = visibleSelection()) {
-        const QRect dirty = event->rect();
-        const Rect dirtyView(dirty.x(), m_viewSize.height - dirty.y() - dirty.height(),
-                             dirty.width(), dirty.height());
-        drawAnnotations(painter, *s, dirtyView);
+        // Annotations piece by piece, so that each piece computes only what it shows; a region
+        // of many pieces is taken whole.
+        const QRegion& region = event->region();
+        const QList<QRect> pieces = region.rectCount() <= 16
+                                        ? QList<QRect>(region.begin(), region.end())
+                                        : QList<QRect>{region.boundingRect()};
+        for (const QRect& dirty : pieces) {
+            const Rect dirtyView(dirty.x(), m_viewSize.height - dirty.y() - dirty.height(),
+                                 dirty.width(), dirty.height());
+            drawAnnotations(painter, *s, dirtyView);
+        }
         drawFrame(painter, *s);
         drawBadge(painter);
     } else {

@@ -20,6 +20,7 @@ TEST(PixelationUnderClip, ShowsTheSameBlocksAsTheWhole) {
         {2, Rect(20, 30, 150, 100), Rect(0, 0, 25, 300), Thickness::thick},
         {1, Rect(10.5, 7.25, 181, 133), Rect(100.5, 90.5, 200, 200), Thickness::thin},
         {1.5, Rect(33, 41, 120, 90), Rect(70, 60, 11, 13), Thickness::medium},
+        {1.5, Rect(34, 40, 120, 90), Rect(70, 60, 11, 13), Thickness::thin},  // on pixels
         {2, Rect(150, 100, 200, 200), Rect(160, 110, 30, 30),
          Thickness::thick},  // past the capture
     };
