@@ -11,6 +11,11 @@
 
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
+    const bool complete = m_services.preferences && m_services.permissions &&
+                          m_services.screens && m_services.captureService &&
+                          m_services.clipboardExporter && m_services.toast &&
+                          m_services.overlay && m_services.compose && m_services.makeFileExporter;
+    if (!complete) qFatal("AppDelegate: a required service is missing");
     if (!m_services.alert) {
         m_services.alert = [](const QString& message, const QString& informativeText) {
             QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::Ok);
@@ -43,18 +48,18 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
     // Fire and forget: nothing waits for the warm-up and its outcome is never reported.
-    if (m_services.captureService) m_services.captureService->prewarm();
-    if (m_services.overlay) m_services.overlay->prewarm();
+    m_services.captureService->prewarm();
+    m_services.overlay->prewarm();
 }
 
 void AppDelegate::applicationWillTerminate() {
     if (m_terminated) return;
     m_terminated = true;
-    if (m_services.preferences) m_services.preferences->releaseSaveDirectoryAccess();
+    m_services.preferences->releaseSaveDirectoryAccess();
 }
 
 void AppDelegate::showPreferences() {
-    if (!m_services.makeSettingsWindow || !m_services.preferences) return;
+    if (!m_services.makeSettingsWindow) return;
     if (!m_settingsWindowController)
         m_settingsWindowController = m_services.makeSettingsWindow(*m_services.preferences);
     if (m_settingsWindowController) m_settingsWindowController->show();
@@ -96,14 +101,12 @@ void AppDelegate::watchScreen(QScreen* screen) {
 
 void AppDelegate::screenParametersChanged() {
     // The service runs its calls in order, so the warm-up sees the emptied cache.
-    if (!m_services.captureService) return;
     m_services.captureService->invalidateCachedContent();
     m_services.captureService->prewarm();
-    if (m_services.overlay) m_services.overlay->prewarm();
+    m_services.overlay->prewarm();
 }
 
 void AppDelegate::configureOverlay() {
-    if (!m_services.overlay) return;
     QPointer<AppDelegate> self(this);
     m_services.overlay->onCancel = [] {};
     m_services.overlay->onComplete = [self](const OverlayResult& result, ExportAction action) {
@@ -112,7 +115,6 @@ void AppDelegate::configureOverlay() {
 }
 
 void AppDelegate::captureArea() {
-    if (!m_services.overlay || !m_services.captureService) return;
     if (m_services.overlay->hasSessions()) return;
     if (!m_services.permissions->hasAccess()) {
         showOnboarding();
@@ -126,14 +128,11 @@ void AppDelegate::captureArea() {
     m_services.captureService->captureAll(screens).then(
         this, [this](const CaptureExpected<QList<DisplayCapture>>& captures) {
             if (!captures) return handleCaptureFailure(captures.error());
-            m_services.overlay->present(*captures, m_services.preferences
-                                                       ? m_services.preferences->defaultAction()
-                                                       : ExportAction::copy);
+            m_services.overlay->present(*captures, m_services.preferences->defaultAction());
         });
 }
 
 void AppDelegate::captureFullScreen() {
-    if (!m_services.captureService || !m_services.clipboardExporter) return;
     if (!m_services.permissions->hasAccess()) {
         showOnboarding();
         return;

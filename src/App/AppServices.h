@@ -32,7 +32,8 @@ struct MenuBarActions {
 };
 
 // Everything the application controller owns or makes, wired by hand in one place (the entry
-// point) and replaced by test doubles in tests.
+// point) and replaced by test doubles in tests. Everything up to `makeFileExporter` is
+// required; the rest may be left empty.
 struct AppServices {
     Preferences* preferences = nullptr;
     std::unique_ptr<PermissionService> permissions;
