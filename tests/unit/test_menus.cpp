@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -15,6 +17,7 @@
 #include "App/MenuBarController.h"
 #include "App/MenuBarIcon.h"
 #include "App/ShortcutNames.h"
+#include "Settings/Preferences.h"
 #include "support/AppDoubles.h"
 #include "support/ShortcutFakes.h"
 
@@ -252,7 +255,18 @@ TEST(MainMenuBar, HideHidesTheOrdinaryWindows) {
 }
 
 TEST(MenuBarWiring, CaptureZoneItemReachesTheAreaCapture) {
+    QTemporaryDir dir;
+    DefaultsStore store(dir.filePath("Tessik.ini"));
+    Preferences preferences(store);
     AppServices s;
+    s.preferences = &preferences;
+    s.toast = std::make_unique<FakeToast>();
+    s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
+        return r.capture.image;
+    };
+    s.makeFileExporter = [](const QString&) -> std::unique_ptr<Exporter> {
+        return std::make_unique<FakeExporter>();
+    };
     auto* capture = new FakeCaptureService;
     auto* overlay = new FakeOverlay;
     auto* screens = new FakeScreens;
