@@ -18,14 +18,9 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import toolbar  # noqa: E402
-from rig import Desktop, wait_until  # noqa: E402
+from rig import Desktop, overlays, wait_until  # noqa: E402
 
 HIDPI = (0, 0, 2880, 1800, 2)
-
-
-def overlays(d):
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
 
 
 def click(d, x, y, button=1):

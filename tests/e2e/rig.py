@@ -296,6 +296,19 @@ class Desktop:
         self.run(["display", "-window", "root", image_path], check=False, timeout=60)
 
 
+def overlays(desktop):
+    """Tessik's overlay windows on screen. Tray icons and menus are override-redirect too, but
+    far smaller than any display."""
+    return [w for w in desktop.windows() if w.get("mapped") and w.get("override_redirect")
+            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
+
+
+def toast(desktop):
+    """The confirmation toast while it is on screen, else None."""
+    found = [w for w in desktop.windows("Tessik toast") if w.get("mapped")]
+    return found[0] if found else None
+
+
 def show_coordinate_pattern(desktop):
     """Fills the root window with a pattern encoding each pixel's root coordinates."""
     import patterns

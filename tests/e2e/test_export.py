@@ -13,26 +13,16 @@ import unittest
 from PIL import Image
 
 import patterns
-from rig import Desktop, show_coordinate_pattern, wait_until
+from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
 HOTKEY = "ctrl+shift+2"
 ACCENT = (255, 77, 28)
 TOAST_HEIGHT = 38
 
 
-def overlays(d):
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
-
-
 def open_overlays(d, count):
     d.key(HOTKEY)
     wait_until(lambda: len(overlays(d)) == count, timeout=10, what=f"{count} overlays")
-
-
-def toast(d):
-    found = [w for w in d.windows("Tessik toast") if w.get("mapped")]
-    return found[0] if found else None
 
 
 def own_clipboard_text(d, text):

@@ -13,17 +13,11 @@ import time
 import unittest
 
 import rig
-from rig import Desktop, wait_until
+from rig import Desktop, overlays, wait_until
 
 PROBE = os.environ.get("HOTKEY_PROBE") or os.path.join(
     os.environ.get("TESSIK_BUILD_DIR", os.path.join("..", "..", "build")), "tests", "e2e", "hotkey_probe")
 KEY_ENTRY = "GlobalShortcuts_captureArea"
-
-
-def overlays(d):
-    # Tray icons and menus are override-redirect too, but far smaller than any display.
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
 
 
 def press_and_see_overlays(test, d, count):

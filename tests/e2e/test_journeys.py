@@ -11,21 +11,11 @@ from PIL import Image, ImageChops, ImageStat
 
 import test_settings
 import toolbar
-from rig import Desktop, show_coordinate_pattern, wait_until
+from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
 HOTKEY = "ctrl+shift+2"
 HIDPI = (0, 0, 2880, 1800, 2)      # root pixels and scale of the 2x display
 RIGHT = (2880, 0, 1920, 1080, 1)
-
-
-def overlays(d):
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
-
-
-def toast(d):
-    found = [w for w in d.windows("Tessik toast") if w.get("mapped")]
-    return found[0] if found else None
 
 
 def saved_files(d):

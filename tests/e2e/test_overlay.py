@@ -9,15 +9,9 @@ import unittest
 from PIL import Image
 
 import patterns
-from rig import Desktop, show_coordinate_pattern, wait_until
+from rig import Desktop, overlays, show_coordinate_pattern, wait_until
 
 HOTKEY = "ctrl+shift+2"
-
-
-def overlays(d):
-    # Tray icons and menus are override-redirect too, but far smaller than any display.
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
 
 
 def open_overlays(d, count):

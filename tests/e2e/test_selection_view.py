@@ -9,16 +9,11 @@ import unittest
 
 from PIL import Image
 
-from rig import Desktop, wait_until
+from rig import Desktop, overlays, wait_until
 
 HOTKEY = "ctrl+shift+2"
 ACCENT = (255, 77, 28)
 SCREEN_HEIGHT = 1080
-
-
-def overlays(d):
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 400 and w.get("height", 0) >= 300]
 
 
 def open_overlay(d):

@@ -8,12 +8,7 @@ import unittest
 
 from PIL import Image
 
-from rig import Desktop, wait_until
-
-
-def overlays(d):
-    return [w for w in d.windows() if w.get("mapped") and w.get("override_redirect")
-            and w.get("width", 0) >= 1000]
+from rig import Desktop, overlays, wait_until
 
 
 def choose(d, position):
