@@ -23,6 +23,8 @@
 #include "Export/ImageEncoder.h"
 #include "Export/PngWriter.h"
 
+#include "BenchContent.h"
+
 namespace {
 
 constexpr int runs = 9;
@@ -53,38 +55,6 @@ Timing timeIt(const std::function<void()>& work) {
     std::sort(ms.begin(), ms.end());
     std::sort(cpu.begin(), cpu.end());
     return {first, ms[ms.size() / 2], cpu[cpu.size() / 2]};
-}
-
-// The realistic desktop of the shared content generator (text, UI chrome, a photo region); a
-// procedural stand-in when it cannot run.
-QImage screenshot(int width, int height, const QString& dir) {
-    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/bench/tools/gen_content.py");
-    const QString out = dir + QStringLiteral("/content_%1x%2.png").arg(width).arg(height);
-    // The system interpreter first: it is the one that has the imaging package.
-    for (const QString python : {"/usr/bin/python3", "python3"}) {
-        if (!QFileInfo::exists(script) ||
-            QProcess::execute(python,
-                              {script, QString::number(width), QString::number(height), out}) != 0)
-            continue;
-        QImage image(out);
-        if (!image.isNull()) return image.convertToFormat(QImage::Format_RGB32);
-    }
-    std::printf("  (content generator unavailable: using a procedural screenshot)\n");
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 44, 52));
-    QPainter p(&image);
-    auto* random = QRandomGenerator::global();
-    for (int y = 0; y < height / 2; y += 24)
-        p.setPen(QColor::fromHsv(random->bounded(360), 120, 230)),
-            p.drawText(20, y + 20,
-                       QString("int capture = screen.grab(%1); // line %2").arg(y).arg(y / 24));
-    for (int y = height / 2; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = width / 2; x < width; ++x)
-            row[x] =
-                qRgb((x / 7 + random->bounded(24)) & 255, (y / 5 + random->bounded(24)) & 255, 120);
-    }
-    return image;
 }
 
 QList<Annotation> twentyAnnotations() {
@@ -143,7 +113,7 @@ void benchCompose(const QString& dir) {
     std::printf(
         "Composition: 1600x900-point selection of a 2x capture (3200x1800), 20 annotations\n");
     const DisplayCapture capture{ScreenDescriptor{1, Rect(0, 0, 1600, 900), 2},
-                                 screenshot(3200, 1800, dir)};
+                                 realisticScreenshot(3200, 1800, dir)};
     const QList<Annotation> annotations = twentyAnnotations();
     QImage result;
     const Timing plain =
@@ -166,7 +136,7 @@ void benchCompose(const QString& dir) {
 
 void benchEncode(const QString& dir) {
     std::printf("Encoding a realistic 3840x2160 screenshot (MB/s of the raw 32-bit frame)\n");
-    const QImage frame = screenshot(3840, 2160, dir);
+    const QImage frame = realisticScreenshot(3840, 2160, dir);
     const double rawMB = frame.sizeInBytes() / 1e6;
     const QImage composed = frame.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
     QByteArray bytes;

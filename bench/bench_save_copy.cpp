@@ -32,6 +32,8 @@
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
 
+#include "BenchContent.h"
+
 namespace {
 
 constexpr int runs = 9;
@@ -63,38 +65,6 @@ double medianOf(std::vector<double> v) {
 void line(const char* what, Timing t, const char* peer) {
     std::printf("  %-46s median %7.1f ms (first %7.1f, best %7.1f)   %s\n", what, t.median, t.first,
                 t.best, peer);
-}
-
-// The realistic desktop of the shared content generator when it is there; otherwise a
-// procedural one with text, flat chrome and a noisy photo-like half.
-QImage screenshot(int width, int height, const QString& dir) {
-    const QString script = QStringLiteral(TESSIK_SOURCE_DIR "/../shared/tools/gen_content.py");
-    const QString out = dir + QStringLiteral("/content.png");
-    for (const QString python : {"/usr/bin/python3", "python3"}) {
-        if (!QFileInfo::exists(script) ||
-            QProcess::execute(python,
-                              {script, QString::number(width), QString::number(height), out}) != 0)
-            continue;
-        QImage image(out);
-        if (!image.isNull()) return image.convertToFormat(QImage::Format_RGB32);
-    }
-    std::printf("  (content generator unavailable: using a procedural screenshot)\n");
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(40, 44, 52));
-    QPainter p(&image);
-    auto* random = QRandomGenerator::global();
-    for (int y = 0; y < height / 2; y += 24) {
-        p.setPen(QColor::fromHsv(random->bounded(360), 120, 230));
-        p.drawText(20, y + 20, QString("int capture = screen.grab(%1); // %2").arg(y).arg(y / 24));
-    }
-    p.end();
-    for (int y = height / 2; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = width / 2; x < width; ++x)
-            row[x] =
-                qRgb((x / 7 + random->bounded(24)) & 255, (y / 5 + random->bounded(24)) & 255, 120);
-    }
-    return image;
 }
 
 // Runs the event loop until the future finishes (no polling: the end is measured exactly).
@@ -247,7 +217,7 @@ int main(int argc, char** argv) {
         std::printf("Load average when starting: %.2f (2 cores)\n\n", load[0]);
     QTemporaryDir dir;
     const DisplayCapture capture{ScreenDescriptor{1, Rect(0, 0, 1920, 1080), 2},
-                                 screenshot(3840, 2160, dir.path())};
+                                 realisticScreenshot(3840, 2160, dir.path())};
     benchSave(capture, dir.path());
     if (xvfb)
         benchCopy(capture);
