@@ -27,6 +27,7 @@ LAYOUTS = {
     "single": ("1920x1080", [("MAIN", 1920, 1080, 0, 0, True)], None),
     "uhd": ("5760x2160", [("UHD", 3840, 2160, 0, 0, True),
                           ("FHD", 1920, 1080, 3840, 0, False)], None),
+    "uhd_single": ("3840x2160", [("UHD", 3840, 2160, 0, 0, True)], None),
 }
 
 TESSIK = os.environ.get("TESSIK_BINARY") or os.path.join(

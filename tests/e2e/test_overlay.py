@@ -59,6 +59,28 @@ class OverlayWindows(unittest.TestCase):
             d.key("Escape")
             wait_closed(d)
 
+    def test_a_display_removed_while_the_overlays_are_up(self):
+        with Desktop("side_by_side") as d:
+            d.start_tessik()
+            d.xdotool("mousemove", 2000, 500)
+            open_overlays(d, 2)
+            d.drag(1600, 200, 1800, 300)
+            d.run(["xrandr", "--delmonitor", "LEFT"])
+            time.sleep(0.5)
+            self.assertIsNone(d.tessik.poll(), d.log())
+            d.key("Return")   # the selection on the remaining display still completes
+            wait_closed(d)
+            wait_until(lambda: d.clipboard("image/png"), timeout=10, what="the clipboard")
+            # The next capture covers the displays there are now: RandR gives the freed output
+            # an automatic monitor of the whole root beside RIGHT.
+            monitors = d.run(["xrandr", "--listmonitors"]).stdout.splitlines()[1:]
+            found = open_overlays(d, len(monitors))
+            self.assertIn((1440, 0, 1920, 1080),
+                          [(w["x"], w["y"], w["width"], w["height"]) for w in found])
+            d.key("Escape")
+            wait_closed(d)
+            self.assertIsNone(d.tessik.poll(), d.log())
+
     def test_ctrl_c_without_selection_does_nothing_then_return_completes(self):
         with Desktop("side_by_side") as d:
             show_coordinate_pattern(d)
