@@ -69,16 +69,23 @@ OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture)
 }
 
 OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& geometry) {
-    for (OverlayWindow* w : m_windowPool) {
-        const bool inUse = std::any_of(m_sessions.begin(), m_sessions.end(),
-                                       [w](const Session& s) { return s.window == w; });
-        if (!inUse && w->geometry() == geometry && w->screen() == screen) return w;
+    const auto inUse = [this](OverlayWindow* w) {
+        return std::any_of(m_sessions.begin(), m_sessions.end(),
+                           [w](const Session& s) { return s.window == w; });
+    };
+    for (OverlayWindow* w : m_windowPool)
+        if (!inUse(w) && w->geometry() == geometry && w->screen() == screen) return w;
+    // Windows of displays that are gone are not worth keeping: drop the oldest unused one.
+    if (m_windowPool.size() >= 8) {
+        const auto unused = std::find_if_not(m_windowPool.begin(), m_windowPool.end(), inUse);
+        if (unused != m_windowPool.end()) {
+            delete *unused;
+            m_windowPool.erase(unused);
+        }
     }
     auto* window = new OverlayWindow(screen);
     window->setGeometry(geometry);
     m_windowPool.append(window);
-    // Windows of displays that are gone are not worth keeping.
-    while (m_windowPool.size() > 8) delete m_windowPool.takeFirst();
     return window;
 }
 

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTest>
+
+#include "Capture/GlobalSpace.h"
+#include "Annotation/AnnotationToolbar.h"
+#include "Overlay/OverlayWindowController.h"
+#include "Overlay/SelectionView.h"
+#include "support/ViewDriver.h"
+
+namespace {
+
+// The one offscreen display, as the capture service would describe it.
+DisplayCapture displayCapture() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRectF geometry(screen->geometry());
+    QImage image(geometry.size().toSize(), QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    return {ScreenDescriptor{1, GlobalSpace::fromQt(geometry, geometry), 1}, image};
+}
+
+// The controller over the offscreen display, recording what it reports.
+class OverlayControllerTest : public ::testing::Test {
+protected:
+    OverlayWindowController controller;
+    QList<QPair<OverlayResult, ExportAction>> completed;
+    int cancelled = 0;
+
+    void SetUp() override {
+        controller.onComplete = [this](const OverlayResult& r, ExportAction a) {
+            // The overlays are gone before the result is reported.
+            EXPECT_FALSE(controller.hasSessions());
+            completed << qMakePair(r, a);
+        };
+        controller.onCancel = [this] {
+            EXPECT_FALSE(controller.hasSessions());
+            ++cancelled;
+        };
+        controller.present({displayCapture()}, ExportAction::save);
+        ASSERT_TRUE(controller.hasSessions());
+    }
+    void TearDown() override { controller.dismiss(); }
+
+    SelectionView& view() { return *controller.sessions().first().view; }
+    // Keys go through the application like real ones, so the key filter sees them first.
+    void key(int k, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(&view(), Qt::Key(k), mods);
+        QCoreApplication::processEvents();
+    }
+    void select() { ViewDriver(view()).dragPath({100, 100}, {{300, 250}}); }
+};
+
+TEST_F(OverlayControllerTest, WithoutSelectionOnlyEscapeDoesSomething) {
+    key(Qt::Key_Return);
+    key(Qt::Key_C, Qt::ControlModifier);
+    key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(controller.hasSessions());
+    EXPECT_TRUE(completed.isEmpty());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(controller.hasSessions());
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_TRUE(completed.isEmpty());
+}
+
+TEST_F(OverlayControllerTest, ReturnCompletesWithTheDefaultActionAndTheSelection) {
+    select();
+    key(Qt::Key_Enter, Qt::KeypadModifier);  // the keypad's Enter is not Return
+    EXPECT_TRUE(controller.hasSessions());
+    key(Qt::Key_Return);
+    ASSERT_EQ(completed.size(), 1);
+    EXPECT_EQ(completed[0].second, ExportAction::save);
+    EXPECT_EQ(completed[0].first.selection, Rect(100, 100, 200, 150));
+    EXPECT_EQ(completed[0].first.capture.screen.displayID, 1u);
+    EXPECT_EQ(cancelled, 0);
+}
+
+TEST_F(OverlayControllerTest, ShiftedCommandKeysCountAndASecondPresentChangesNothing) {
+    controller.present({displayCapture(), displayCapture()}, ExportAction::copy);
+    EXPECT_EQ(controller.sessions().size(), 1);
+    EXPECT_EQ(controller.defaultAction(), ExportAction::save);
+    select();
+    key(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(completed.size(), 1);
+    EXPECT_EQ(completed[0].second, ExportAction::copy);
+}
+
+TEST_F(OverlayControllerTest, AnOpenTextFieldKeepsEscapeAndReturn) {
+    select();
+    ViewDriver driver(view());
+    // Text mode, chosen as the tool bar would, then a click inside the selection opens the field.
+    view().toolbar()->callbacks.selectMode(AnnotationMode::annotate(Annotation::Kind::text));
+    driver.click({150, 200});
+    ASSERT_TRUE(view().isEditingText());
+    QTest::keyClicks(view().textField(), "abc");
+    QTest::keyClick(view().textField(), Qt::Key_Escape);
+    EXPECT_TRUE(controller.hasSessions());
+    EXPECT_EQ(cancelled, 0);
+    driver.click({150, 200});
+    ASSERT_TRUE(view().isEditingText());
+    QTest::keyClicks(view().textField(), "abc");
+    QTest::keyClick(view().textField(), Qt::Key_Return);
+    EXPECT_TRUE(controller.hasSessions());
+    EXPECT_TRUE(completed.isEmpty());
+    key(Qt::Key_Return);
+    ASSERT_EQ(completed.size(), 1);
+    ASSERT_EQ(completed[0].first.annotations.size(), 1);
+    EXPECT_EQ(completed[0].first.annotations[0].text, "abc");
+}
+
+}  // namespace
