@@ -113,15 +113,21 @@ void benchSave(const DisplayCapture& capture, const QString& dir) {
                 size / 1e6);
 }
 
-// Reads the clipboard as image/png with xclip while this process keeps serving it.
+// Reads the clipboard as image/png with xclip while this process keeps serving it. xclip is
+// started by a small shell kept running for the purpose: starting it from this process would
+// fork a copy of all its memory, a cost a real paste in another application never pays.
 qint64 paste() {
-    QProcess xclip;
+    static QProcess* shell = [] {
+        auto* p = new QProcess;
+        p->start("/bin/sh", {});
+        p->waitForStarted();
+        return p;
+    }();
+    shell->write("xclip -selection clipboard -t image/png -o | wc -c\n");
     QEventLoop loop;
-    QObject::connect(&xclip, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&xclip, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    xclip.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
-    loop.exec();
-    return xclip.readAllStandardOutput().size();
+    QObject::connect(shell, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+    while (!shell->canReadLine()) loop.exec();
+    return shell->readLine().trimmed().toLongLong();
 }
 
 // The same paste from xclip serving the same PNG, in this run: the peer under today's load.
