@@ -1,5 +1,8 @@
 #include "Capture/GlobalSpace.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace GlobalSpace {
 
 Point fromQt(QPointF p, const QRectF& primary) {
@@ -20,6 +23,11 @@ QRectF toQt(const Rect& r, const QRectF& primary) {
     return QRectF(s.origin.x + primary.x(),
                   (primary.y() + primary.height()) - (s.origin.y + s.size.height), s.size.width,
                   s.size.height);
+}
+
+QRectF primaryGeometry() {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return primary ? QRectF(primary->geometry()) : QRectF();
 }
 
 }  // namespace GlobalSpace

@@ -13,4 +13,6 @@ Point fromQt(QPointF p, const QRectF& primary);
 Rect fromQt(const QRectF& r, const QRectF& primary);
 QPointF toQt(Point p, const QRectF& primary);
 QRectF toQt(const Rect& r, const QRectF& primary);
+// The primary screen's Qt geometry now (null without screens). Main thread only.
+QRectF primaryGeometry();
 }  // namespace GlobalSpace

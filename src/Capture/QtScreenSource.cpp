@@ -8,11 +8,6 @@
 
 namespace {
 
-QRectF primaryGeometry() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? QRectF(primary->geometry()) : QRectF();
-}
-
 // Primary first, then the others in Qt's order.
 QList<QScreen*> orderedScreens() {
     QList<QScreen*> screens = QGuiApplication::screens();
@@ -29,13 +24,13 @@ std::optional<ScreenDescriptor> QtScreenSource::descriptor(const QScreen* screen
     if (!screen || !m_lookup) return std::nullopt;
     const auto id = m_lookup(screen->name());
     if (!id) return std::nullopt;
-    return ScreenDescriptor{*id, GlobalSpace::fromQt(QRectF(screen->geometry()), primaryGeometry()),
+    return ScreenDescriptor{*id, GlobalSpace::fromQt(QRectF(screen->geometry()), GlobalSpace::primaryGeometry()),
                             screen->devicePixelRatio()};
 }
 
 QList<ScreenDescriptor::Entry> QtScreenSource::entries() const {
     QList<ScreenDescriptor::Entry> list;
-    const QRectF primary = primaryGeometry();
+    const QRectF primary = GlobalSpace::primaryGeometry();
     for (QScreen* s : orderedScreens())
         list.append({GlobalSpace::fromQt(QRectF(s->geometry()), primary), descriptor(s)});
     return list;
@@ -57,5 +52,5 @@ std::optional<ScreenDescriptor> QtScreenSource::underMouse() const {
     // The pointer is a whole pixel: take its centre, so the first row of a display stacked
     // below another belongs to the lower one, as it does on screen.
     const QPointF pointer = QPointF(QCursor::pos()) + QPointF(0.5, 0.5);
-    return ScreenDescriptor::under(GlobalSpace::fromQt(pointer, primaryGeometry()), list, main);
+    return ScreenDescriptor::under(GlobalSpace::fromQt(pointer, GlobalSpace::primaryGeometry()), list, main);
 }

@@ -38,4 +38,13 @@ QString symbolicRepresentation(EventModifierFlags flags) {
     return text;
 }
 
+EventModifierFlags eventFlags(Qt::KeyboardModifiers m) {
+    EventModifierFlags flags = 0;
+    if (m & Qt::ControlModifier) flags |= EventModifier::command;
+    if (m & Qt::ShiftModifier) flags |= EventModifier::shift;
+    if (m & Qt::AltModifier) flags |= EventModifier::option;
+    if (m & Qt::MetaModifier) flags |= EventModifier::control;
+    return flags;
+}
+
 }  // namespace GlobalShortcuts

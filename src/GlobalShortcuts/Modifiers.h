@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <QtCore/qnamespace.h>
 
 namespace GlobalShortcuts {
 
@@ -28,6 +29,9 @@ inline constexpr EventModifierFlags function = 1ull << 23;
 // Each maps exactly the five modifiers and drops every other bit.
 EventModifierFlags eventFlags(qint64 carbonModifiers);
 qint64 carbonModifiers(EventModifierFlags flags);
+// The modifiers of a Qt key event, by Qt's desktop convention: Ctrl is command, Meta (Super) is
+// control, Alt is option. Keypad and group switch are not modifiers here.
+EventModifierFlags eventFlags(Qt::KeyboardModifiers modifiers);
 inline qint64 normalizedCarbonModifiers(qint64 carbon) {
     return carbonModifiers(eventFlags(carbon));
 }

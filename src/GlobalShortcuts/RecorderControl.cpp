@@ -38,18 +38,6 @@ QString menuItemTitle(const QAction& item) {
     return title.replace(QChar(0x1), QLatin1Char('&'));
 }
 
-// The event flags of the modifiers held, without caps lock and keypad: command is Ctrl, control
-// is Super, option is Alt.
-EventModifierFlags heldModifiers(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers m = event.modifiers();
-    EventModifierFlags flags = 0;
-    if (m & Qt::ControlModifier) flags |= EventModifier::command;
-    if (m & Qt::ShiftModifier) flags |= EventModifier::shift;
-    if (m & Qt::AltModifier) flags |= EventModifier::option;
-    if (m & Qt::MetaModifier) flags |= EventModifier::control;
-    return flags;
-}
-
 // Pressing a modifier on its own only changes the held flags; it is not a combination yet.
 bool isModifierKey(int key) {
     switch (key) {
@@ -338,7 +326,7 @@ bool RecorderControl::handleMouseUp(const QMouseEvent& event) {
 
 bool RecorderControl::handleKeyDown(const QKeyEvent& event) {
     if (isModifierKey(event.key())) return false;
-    const EventModifierFlags held = heldModifiers(event);
+    const EventModifierFlags held = eventFlags(event.modifiers());
     if (held == 0 && event.key() == Qt::Key_Tab) {
         // The window's Tab handling, run from here: focus moves on from the field (which ends
         // recording); when nothing else takes focus, the field lets it go anyway.

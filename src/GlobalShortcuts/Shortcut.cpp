@@ -48,14 +48,7 @@ std::optional<Shortcut> Shortcut::fromEvent(const QKeyEvent& event) {
     if (event.type() != QEvent::KeyPress && event.type() != QEvent::KeyRelease) return std::nullopt;
     const auto key = keyForXKeycode(event.nativeScanCode());
     if (!key) return std::nullopt;
-    // Qt's desktop convention: Ctrl is command, Meta (Super) is control, Alt is option.
-    const Qt::KeyboardModifiers m = event.modifiers();
-    EventModifierFlags flags = 0;
-    if (m & Qt::ControlModifier) flags |= EventModifier::command;
-    if (m & Qt::ShiftModifier) flags |= EventModifier::shift;
-    if (m & Qt::AltModifier) flags |= EventModifier::option;
-    if (m & Qt::MetaModifier) flags |= EventModifier::control;
-    return Shortcut(*key, flags);
+    return Shortcut(*key, eventFlags(event.modifiers()));
 }
 
 QByteArray Shortcut::encoded() const {

@@ -12,14 +12,9 @@
 
 namespace {
 
-QRectF primaryGeometry() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? QRectF(primary->geometry()) : QRectF();
-}
-
 // The Qt screen showing a display, found by its frame.
 QScreen* screenFor(const ScreenDescriptor& display) {
-    const QRect geometry = GlobalSpace::toQt(display.frame, primaryGeometry()).toAlignedRect();
+    const QRect geometry = GlobalSpace::toQt(display.frame, GlobalSpace::primaryGeometry()).toAlignedRect();
     for (QScreen* s : QGuiApplication::screens())
         if (s->geometry() == geometry) return s;
     return nullptr;
@@ -65,7 +60,7 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
 
 OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
     return windowFor(screenFor(capture.screen),
-                     GlobalSpace::toQt(capture.screen.frame, primaryGeometry()).toAlignedRect());
+                     GlobalSpace::toQt(capture.screen.frame, GlobalSpace::primaryGeometry()).toAlignedRect());
 }
 
 OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& geometry) {
@@ -156,7 +151,7 @@ void OverlayWindowController::dismiss() {
 std::optional<qsizetype> OverlayWindowController::sessionUnderPointer() const {
     // The pointer is a whole pixel: its centre decides between two displays sharing an edge.
     const Point pointer =
-        GlobalSpace::fromQt(QPointF(QCursor::pos()) + QPointF(0.5, 0.5), primaryGeometry());
+        GlobalSpace::fromQt(QPointF(QCursor::pos()) + QPointF(0.5, 0.5), GlobalSpace::primaryGeometry());
     for (qsizetype i = 0; i < m_sessions.size(); ++i)
         if (m_sessions[i].capture.screen.frame.contains(pointer)) return i;
     return std::nullopt;

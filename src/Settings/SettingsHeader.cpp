@@ -30,15 +30,6 @@ QColor lighterInk() {
     return QColor(blend(ink.red()), blend(ink.green()), blend(ink.blue()));
 }
 
-QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setFont(font);
-    QPalette palette = l->palette();
-    palette.setColor(QPalette::WindowText, color);
-    l->setPalette(palette);
-    return l;
-}
-
 // The version in a capsule of faint cream.
 class VersionPill final : public QLabel {
 public:
@@ -94,11 +85,11 @@ SettingsHeader::SettingsHeader(QWidget* parent) : QWidget(parent) {
     QFont nameFont = QApplication::font();
     nameFont.setPixelSize(24);
     nameFont.setWeight(QFont::DemiBold);
-    titles->addWidget(label(QStringLiteral("Tessik"), nameFont, tessikCream(), this));
+    titles->addWidget(SettingsStyle::label(QStringLiteral("Tessik"), nameFont, tessikCream(), this));
     QFont taglineFont = QApplication::font();
     taglineFont.setPixelSize(12);
     taglineFont.setWeight(QFont::Medium);
-    titles->addWidget(label(tagline(), taglineFont, withAlpha(tessikCream(), 0.55), this));
+    titles->addWidget(SettingsStyle::label(tagline(), taglineFont, withAlpha(tessikCream(), 0.55), this));
     row->addLayout(titles);
     row->addSpacing(8);
     row->addStretch(1);

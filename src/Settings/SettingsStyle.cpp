@@ -1,6 +1,7 @@
 #include "Settings/SettingsStyle.h"
 
 #include <QApplication>
+#include <QLabel>
 
 #include "Design/TessikColor.h"
 
@@ -78,6 +79,15 @@ QLineEdit#GlobalShortcuts\.RecorderControl:focus { background: #ffffff; border: 
 QToolTip { color: %1; background: #ffffff; border: 1px solid %2; padding: 3px; }
 )")
         .arg(css(primaryText()), css(controlBorder()), accent, css(secondaryText()));
+}
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setFont(font);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, color);
+    l->setPalette(palette);
+    return l;
 }
 
 }  // namespace SettingsStyle

@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QString>
 
+class QLabel;
+class QWidget;
+
 // The settings window's look: a neutral background with white rounded groups, the brand accent
 // as the controls' tint, and the text sizes of a desktop settings form (in points).
 namespace SettingsStyle {
@@ -26,6 +29,9 @@ QColor controlBorder();
 QFont bodyFont();
 QFont captionFont();
 QFont smallControlFont();
+
+// A label in the given font and text colour.
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent);
 
 // The style sheet of the form's own widgets (buttons, recorder field), keyed by object names.
 QString styleSheet();

@@ -27,15 +27,6 @@
 
 namespace {
 
-QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
 QPushButton* smallButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
     button->setProperty("settingsButton", true);
@@ -50,7 +41,7 @@ QWidget* labelledRow(const QString& title, QWidget* value, QWidget* parent) {
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(12);
-    line->addWidget(textLabel(title, SettingsStyle::bodyFont(), SettingsStyle::primaryText(), row));
+    line->addWidget(SettingsStyle::label(title, SettingsStyle::bodyFont(), SettingsStyle::primaryText(), row));
     line->addWidget(value, 1, Qt::AlignRight | Qt::AlignVCenter);
     value->setParent(row);
     return row;
@@ -158,7 +149,7 @@ QWidget* SettingsView::savingSection() {
     });
     group->addRow(labelledRow(localized("Action par défaut"), m_actionPicker, group));
 
-    auto* hint = textLabel(localized("Appliquée au double-clic dans la sélection et à la touche "
+    auto* hint = SettingsStyle::label(localized("Appliquée au double-clic dans la sélection et à la touche "
                                      "Entrée. ⌘C et ⌘S restent explicites."),
                            SettingsStyle::captionFont(), SettingsStyle::secondaryText(), group);
     hint->setWordWrap(true);
@@ -178,7 +169,7 @@ QWidget* SettingsView::generalSection() {
     auto* approval = new QHBoxLayout(m_approvalHint);
     approval->setContentsMargins(0, 0, 0, 0);
     approval->setSpacing(8);
-    approval->addWidget(textLabel(localized("macOS attend votre approbation."),
+    approval->addWidget(SettingsStyle::label(localized("macOS attend votre approbation."),
                                   SettingsStyle::captionFont(), SettingsStyle::secondaryText(),
                                   m_approvalHint));
     approval->addStretch(1);
@@ -187,7 +178,7 @@ QWidget* SettingsView::generalSection() {
     approval->addWidget(open);
     group->addRow(m_approvalHint);
 
-    m_error = textLabel({}, SettingsStyle::captionFont(), SettingsStyle::errorText(), group);
+    m_error = SettingsStyle::label({}, SettingsStyle::captionFont(), SettingsStyle::errorText(), group);
     m_error->setWordWrap(true);
     m_error->setObjectName(QStringLiteral("launchAtLoginError"));
     group->addRow(m_error);

@@ -10,13 +10,8 @@
 
 namespace {
 
-QRectF primaryGeometry() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? QRectF(primary->geometry()) : QRectF();
-}
-
 Rect mainDisplayFrame() {
-    const QRectF primary = primaryGeometry();
+    const QRectF primary = GlobalSpace::primaryGeometry();
     return primary.isNull() ? Rect() : GlobalSpace::fromQt(primary, primary);
 }
 
@@ -50,7 +45,7 @@ void ToastPresenter::show(const QString& message, std::optional<ScreenDescriptor
 
     const Rect display = screen ? screen->frame : mainDisplayFrame();
     const Rect frame = ToastLayout::panelFrame(ToastLayout::labelSize(message), display);
-    const QRectF qt = GlobalSpace::toQt(frame, primaryGeometry());
+    const QRectF qt = GlobalSpace::toQt(frame, GlobalSpace::primaryGeometry());
     m_panel->setGeometry(int(std::lround(qt.x())), int(std::lround(qt.y())),
                          int(std::lround(qt.width())), int(std::lround(qt.height())));
     m_panel->setWindowOpacity(0);

@@ -9,11 +9,13 @@ import unittest
 
 from PIL import Image
 
+import toolbar
 from rig import Desktop, overlays, wait_until
 
 HOTKEY = "ctrl+shift+2"
 ACCENT = (255, 77, 28)
 SCREEN_HEIGHT = 1080
+SELECTION = (400, 300, 1000, 700)
 
 
 def open_overlay(d):
@@ -28,15 +30,12 @@ def wait_closed(d):
 
 def select(d):
     """Selects root 400,300 to 1000,700: 600x400 points whose view-space origin is (400, 380)."""
-    d.drag(400, 300, 1000, 700)
+    d.drag(*SELECTION)
     time.sleep(0.2)
 
 
 def click_text_tool(d):
-    # The bar sits 10 under the selection, centred: left 700 - 291, lower edge at view y
-    # 380 - 54; the text tool is its fifth item (x 128..158), the row's middle 22 over its bottom.
-    left, bottom = 700 - 291, SCREEN_HEIGHT - (380 - 54)
-    d.xdotool("mousemove", left + 128 + 15, bottom - 22)
+    d.xdotool("mousemove", *toolbar.item_point("text", SELECTION, (0, 0, 1920, SCREEN_HEIGHT, 1)))
     d.xdotool("click", 1)
     time.sleep(0.2)
 
