@@ -17,8 +17,8 @@
 #include <QThread>
 
 #include "Capture/ScreenCaptureService.h"
-#include "Platform/RandrMonitors.h"
-#include "Platform/X11DisplaySource.h"
+#include "Platform/X11/RandrMonitors.h"
+#include "Platform/X11/X11DisplaySource.h"
 
 namespace {
 

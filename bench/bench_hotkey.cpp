@@ -27,7 +27,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "Platform/XcbHandles.h"
+#include "Platform/X11/XcbHandles.h"
 
 extern char** environ;
 

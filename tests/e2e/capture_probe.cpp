@@ -22,9 +22,9 @@
 
 #include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
-#include "Platform/RandrMonitors.h"
+#include "Platform/X11/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
-#include "Platform/X11DisplaySource.h"
+#include "Platform/X11/X11DisplaySource.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "GlobalShortcuts/Key.h"
-#include "Platform/DesktopBindings.h"
-#include "Platform/X11HotKeyBackend.h"
+#include "Platform/X11/DesktopBindings.h"
+#include "Platform/X11/X11HotKeyBackend.h"
 
 using namespace GlobalShortcuts;
 

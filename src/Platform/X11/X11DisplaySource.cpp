@@ -1,14 +1,14 @@
-#include "Platform/X11DisplaySource.h"
+#include "Platform/X11/X11DisplaySource.h"
 
 #include <cstring>
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
-#include "Platform/RandrMonitors.h"
-#include "Platform/X11RootReader.h"
-#include "Platform/XcbHandles.h"
-#include "Platform/XcbText.h"
+#include "Platform/X11/RandrMonitors.h"
+#include "Platform/X11/X11RootReader.h"
+#include "Platform/X11/XcbHandles.h"
+#include "Platform/X11/XcbText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Platform/XcbShmSegment.h"
+#include "Platform/X11/XcbShmSegment.h"
 
 #include <cstring>
 
@@ -7,7 +7,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#include "Platform/XcbHandles.h"
+#include "Platform/X11/XcbHandles.h"
 
 std::unique_ptr<XcbShmSegment> XcbShmSegment::create(xcb_connection_t* c, std::size_t bytes,
                                                      QString* whyNot) {

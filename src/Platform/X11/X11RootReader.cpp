@@ -1,11 +1,11 @@
-#include "Platform/X11RootReader.h"
+#include "Platform/X11/X11RootReader.h"
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#include "Platform/XcbHandles.h"
-#include "Platform/XcbShmSegment.h"
-#include "Platform/XcbText.h"
+#include "Platform/X11/XcbHandles.h"
+#include "Platform/X11/XcbShmSegment.h"
+#include "Platform/X11/XcbText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Platform/XkbKeyboardLayout.h"
+#include "Platform/X11/XkbKeyboardLayout.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "Platform/DesktopBindings.h"
+#include "Platform/X11/DesktopBindings.h"
 
 #include <QFile>
 #include <QKeySequence>

@@ -1,4 +1,4 @@
-#include "Platform/RandrMonitors.h"
+#include "Platform/X11/RandrMonitors.h"
 
 #include <vector>
 
@@ -6,7 +6,7 @@
 #include <xcb/xcb.h>
 #include <QGuiApplication>
 
-#include "Platform/XcbHandles.h"
+#include "Platform/X11/XcbHandles.h"
 
 namespace RandrMonitors {
 

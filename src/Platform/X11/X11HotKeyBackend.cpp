@@ -1,4 +1,4 @@
-#include "Platform/X11HotKeyBackend.h"
+#include "Platform/X11/X11HotKeyBackend.h"
 
 #include <vector>
 
@@ -12,8 +12,8 @@
 
 #include "GlobalShortcuts/Key.h"
 #include "GlobalShortcuts/Modifiers.h"
-#include "Platform/DesktopBindings.h"
-#include "Platform/XcbHandles.h"
+#include "Platform/X11/DesktopBindings.h"
+#include "Platform/X11/XcbHandles.h"
 
 using namespace GlobalShortcuts;
 
