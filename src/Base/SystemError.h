@@ -3,5 +3,5 @@
 #include <QString>
 
 // A short French reason for a failed system call (errno), for the payload of an error message.
-// Uncommon errors fall back to the system's own text.
+// A number without its own text reads "erreur système n° N".
 QString describeSystemError(int errnum);
