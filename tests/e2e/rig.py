@@ -47,13 +47,15 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 
 
 class Desktop:
-    def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=()):
+    def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
+                 depth=24):
         self.layout = layout
         self.root_size, self.monitors, self.scale_factors = LAYOUTS[layout]
         self.tray = tray
         self.wm = wm
         self.extra_env = env or {}
         self.xvfb_args = list(xvfb_args)  # e.g. ["-extension", "MIT-SHM"] for a server without SHM
+        self.depth = depth  # of the root window: 16 and 30 are the uncommon ones in use
         self.procs = []
         self.tessik = None
         self.tmp = None
@@ -82,7 +84,7 @@ class Desktop:
         self.display = ""
         try:
             self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                         f"{self.root_size}x24", "-nolisten", "tcp", "-noreset",
+                         f"{self.root_size}x{self.depth}", "-nolisten", "tcp", "-noreset",
                          *self.xvfb_args], name="Xvfb", pass_fds=(write_end,))
             os.close(write_end)
             with os.fdopen(read_end) as pipe:

@@ -83,6 +83,28 @@ class CaptureTest(unittest.TestCase):
                     self.assertEqual((hidpi["width"], hidpi["height"], hidpi["scale"]),
                                      (1440, 900, 2))
 
+    def test_16_and_30_bit_screens_are_captured_exactly(self):
+        # 16 bits: every pixel is exactly its 16-bit colour with its bits repeated to fill 8
+        # (the probe checks it), and the pattern keeps coordinates modulo 128 x 512.
+        # 30 bits: the 8-bit pattern, widened to 10 bits on the server, comes back unchanged.
+        for depth, wrap in ((16, (128, 512)), (30, (4096, 4096))):
+            for shared in (True, False):
+                args = [] if shared else ["-extension", "MIT-SHM"]
+                with self.subTest(depth=depth, shared=shared), \
+                        Desktop("side_by_side", depth=depth, xvfb_args=args) as d:
+                    probe = Probe(d, self)
+                    probe("pattern")
+                    probe("list")
+                    result = probe("capture-all")
+                    self.assertNotIn("error", result)
+                    for capture, name in zip(result["captures"], ("RIGHT", "LEFT"), strict=True):
+                        m = monitor("side_by_side", name)
+                        self.assertEqual(capture["screen"]["name"], name)
+                        self.assertEqual((capture["width"], capture["height"]), (m["w"], m["h"]))
+                        self.assertEqual((capture["x"], capture["y"]),
+                                         (m["x"] % wrap[0], m["y"] % wrap[1]))
+                        self.assertEqual(capture["mismatches"], 0)
+
     def test_the_pointer_is_never_captured(self):
         with Desktop("hidpi") as d:
             probe = Probe(d, self)

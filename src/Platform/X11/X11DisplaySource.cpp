@@ -17,23 +17,13 @@ using Failure = DisplaySource::Failure;
 using XcbText::failure;
 using XcbText::lostConnection;
 
-// Root pixels we can copy as they are: 32 bits per pixel, 8 bits per channel, little-endian.
-std::optional<Failure> unsupportedFormat(xcb_connection_t* c, const xcb_screen_t& screen) {
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    int bpp = 0;
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
-        if (it.data->depth == screen.root_depth) bpp = it.data->bits_per_pixel;
-    bool rgb888 = false;
-    for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem; xcb_depth_next(&d))
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-            if (v.data->visual_id == screen.root_visual)
-                rgb888 = v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 &&
-                         v.data->blue_mask == 0xff;
-    if (bpp == 32 && rgb888 && setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST &&
-        (screen.root_depth == 24 || screen.root_depth == 32))
-        return std::nullopt;
-    return failure(QStringLiteral("format de pixels de l'écran non pris en charge (profondeur %1)")
-                       .arg(screen.root_depth));
+// The root's pixel layout, when we can convert it.
+std::expected<RootPixelFormat, Failure> rootFormat(xcb_connection_t* c,
+                                                   const xcb_screen_t& screen) {
+    if (auto format = RootPixelFormat::make(RootPixelFormat::of(c, screen))) return *format;
+    return std::unexpected(
+        failure(QStringLiteral("format de pixels de l'écran non pris en charge (profondeur %1)")
+                    .arg(screen.root_depth)));
 }
 
 // The whole of `area`, or the part a source rectangle in points selects, on the root.
@@ -80,10 +70,11 @@ std::expected<xcb_connection_t*, Failure> X11DisplaySource::connection() {
     auto it = xcb_setup_roots_iterator(xcb_get_setup(c.get()));
     for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
     if (!it.rem) return std::unexpected(failure(QStringLiteral("écran X introuvable")));
-    if (auto bad = unsupportedFormat(c.get(), *it.data)) return std::unexpected(*bad);
+    auto format = rootFormat(c.get(), *it.data);
+    if (!format) return std::unexpected(format.error());
     m_root = it.data->root;
     m_connection = std::move(c);
-    m_reader = std::make_unique<X11RootReader>(m_connection.get(), m_root);
+    m_reader = std::make_unique<X11RootReader>(m_connection.get(), m_root, std::move(*format));
     return m_connection.get();
 }
 

@@ -14,8 +14,8 @@ namespace {
 // halves were about twice as slow warm as 8 MiB ones (4 bands for a 3840x2160 display).
 constexpr std::size_t halfBytes = 8u << 20;
 
-int rowsPerBand(const QRect& area) {
-    return std::max<int>(1, int(halfBytes / (std::size_t(area.width()) * 4)));
+int rowsPerBand(const RootPixelFormat& format, const QRect& area) {
+    return std::max<int>(1, int(halfBytes / std::size_t(format.rowBytes(area.width()))));
 }
 
 QRect band(const QRect& area, int rows, int index) {
@@ -23,22 +23,20 @@ QRect band(const QRect& area, int rows, int index) {
     return QRect(area.x(), area.y() + top, area.width(), std::min(rows, area.height() - top));
 }
 
-// The server leaves the fourth byte undefined; RGB32 wants it opaque.
-void copyRows(const uchar* from, const QRect& rows, const QRect& area, uchar* bits,
-              qsizetype stride) {
-    const int width = rows.width();
-    for (int y = 0; y < rows.height(); ++y) {
-        const auto* src = reinterpret_cast<const quint32*>(from + std::size_t(y) * width * 4);
-        auto* dst = reinterpret_cast<quint32*>(bits + (rows.y() - area.y() + y) * stride);
-        for (int x = 0; x < width; ++x) dst[x] = src[x] | 0xff000000u;
-    }
+void copyRows(const RootPixelFormat& format, const uchar* from, const QRect& rows,
+              const QRect& area, uchar* bits, qsizetype stride) {
+    const qsizetype rowBytes = format.rowBytes(rows.width());
+    for (int y = 0; y < rows.height(); ++y)
+        format.convertRow(from + y * rowBytes,
+                          reinterpret_cast<quint32*>(bits + (rows.y() - area.y() + y) * stride),
+                          rows.width());
 }
 
 // Asks for band i + 1 before taking band i, so the server works while we copy.
 template <class Send, class Take>
-std::optional<DisplaySource::Failure> inBands(xcb_connection_t* c, const QRect& area, Send send,
-                                              Take take) {
-    const int rows = rowsPerBand(area);
+std::optional<DisplaySource::Failure> inBands(xcb_connection_t* c, const RootPixelFormat& format,
+                                              const QRect& area, Send send, Take take) {
+    const int rows = rowsPerBand(format, area);
     const int count = (area.height() + rows - 1) / rows;
     unsigned int next = send(0, band(area, rows, 0));
     for (int i = 0; i < count; ++i) {
@@ -55,8 +53,8 @@ std::optional<DisplaySource::Failure> inBands(xcb_connection_t* c, const QRect& 
 
 }  // namespace
 
-X11RootReader::X11RootReader(xcb_connection_t* connection, quint32 root)
-    : m_connection(connection), m_root(root) {
+X11RootReader::X11RootReader(xcb_connection_t* connection, quint32 root, RootPixelFormat format)
+    : m_connection(connection), m_root(root), m_format(std::move(format)) {
 }
 
 X11RootReader::~X11RootReader() = default;
@@ -74,10 +72,10 @@ void X11RootReader::prepare(const QRect& sample) {
     if (m_segment || sample.isEmpty() || !ensureSegment()) return;
     // The server maps the segment on its own side and faults those pages in on its first
     // write: two bands fill both halves. What they read is dropped.
-    const QRect twoBands =
-        sample.intersected(QRect(sample.topLeft(), QSize(sample.width(), 2 * rowsPerBand(sample))));
+    const QRect twoBands = sample.intersected(
+        QRect(sample.topLeft(), QSize(sample.width(), 2 * rowsPerBand(m_format, sample))));
     (void)inBands(
-        m_connection, twoBands,
+        m_connection, m_format, twoBands,
         [&](int i, const QRect& r) {
             return xcb_shm_get_image(m_connection, m_root, r.x(), r.y(), r.width(), r.height(), ~0u,
                                      XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(),
@@ -92,7 +90,7 @@ void X11RootReader::prepare(const QRect& sample) {
 
 std::optional<X11RootReader::Failure> X11RootReader::read(const QRect& area, uchar* bits,
                                                           qsizetype stride) {
-    if (std::size_t(area.width()) * 4 <= halfBytes && ensureSegment())
+    if (std::size_t(m_format.rowBytes(area.width())) <= halfBytes && ensureSegment())
         return readShared(area, bits, stride);
     return readPlain(area, bits, stride);
 }
@@ -101,7 +99,7 @@ std::optional<X11RootReader::Failure> X11RootReader::readShared(const QRect& are
                                                                 qsizetype stride) {
     xcb_connection_t* c = m_connection;
     return inBands(
-        c, area,
+        c, m_format, area,
         [&](int i, const QRect& r) {
             return xcb_shm_get_image(c, m_root, r.x(), r.y(), r.width(), r.height(), ~0u,
                                      XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment->id(),
@@ -114,7 +112,7 @@ std::optional<X11RootReader::Failure> X11RootReader::readShared(const QRect& are
             XcbReply<xcb_generic_error_t> error(raw);
             if (error) return XcbText::refused("ShmGetImage", *error);
             if (!reply) return XcbText::lostConnection();
-            copyRows(m_segment->data() + (i % 2) * halfBytes, r, area, bits, stride);
+            copyRows(m_format, m_segment->data() + (i % 2) * halfBytes, r, area, bits, stride);
             return std::nullopt;
         });
 }
@@ -123,7 +121,7 @@ std::optional<X11RootReader::Failure> X11RootReader::readPlain(const QRect& area
                                                                qsizetype stride) {
     xcb_connection_t* c = m_connection;
     return inBands(
-        c, area,
+        c, m_format, area,
         [&](int, const QRect& r) {
             return xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, r.x(), r.y(), r.width(),
                                  r.height(), ~0u)
@@ -135,10 +133,10 @@ std::optional<X11RootReader::Failure> X11RootReader::readPlain(const QRect& area
             XcbReply<xcb_generic_error_t> error(raw);
             if (error) return XcbText::refused("GetImage", *error);
             if (!reply) return XcbText::lostConnection();
-            if (std::size_t(xcb_get_image_data_length(reply.get())) <
-                std::size_t(r.width()) * r.height() * 4)
+            if (qsizetype(xcb_get_image_data_length(reply.get())) <
+                m_format.rowBytes(r.width()) * r.height())
                 return XcbText::failure(QStringLiteral("image incomplète reçue du serveur X"));
-            copyRows(xcb_get_image_data(reply.get()), r, area, bits, stride);
+            copyRows(m_format, xcb_get_image_data(reply.get()), r, area, bits, stride);
             return std::nullopt;
         });
 }
