@@ -15,6 +15,7 @@
 #include "Platform/X11/RandrMonitors.h"
 #include "Platform/ScreenScales.h"
 #include "Platform/X11/X11DisplaySource.h"
+#include "Platform/X11/X11Pixels.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsWindowController.h"
@@ -50,7 +51,7 @@ AppServices makeProductionServices() {
     Preferences::installSharedLoginItems(std::make_shared<XdgAutostart>());
     s.preferences = &Preferences::shared();
     s.permissions = std::make_unique<DesktopPermissionService>();
-    s.screens = std::make_unique<QtScreenSource>(&RandrMonitors::idForName);
+    s.screens = std::make_unique<QtScreenSource>(&RandrMonitors::idForName, &X11Pixels::pointer);
     auto scales = ScreenScales::tracking();
     s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
         [scales](const QString& name) { return scales->scale(name); }));
@@ -59,7 +60,8 @@ AppServices makeProductionServices() {
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };
-    s.overlay = std::make_unique<OverlayWindowController>();
+    s.overlay = std::make_unique<OverlayWindowController>(
+        OverlayWindowController::Platform{&X11Pixels::pointer, &X11Pixels::fitWindow});
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

@@ -1,5 +1,6 @@
 #include "Capture/GlobalSpace.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -28,6 +29,10 @@ QRectF toQt(const Rect& r, const QRectF& primary) {
 QRectF primaryGeometry() {
     const QScreen* primary = QGuiApplication::primaryScreen();
     return primary ? QRectF(primary->geometry()) : QRectF();
+}
+
+QPointF qtPointer() {
+    return QPointF(QCursor::pos()) + QPointF(0.5, 0.5);
 }
 
 }  // namespace GlobalSpace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QPointF>
 #include <QRectF>
 
@@ -15,4 +17,11 @@ QPointF toQt(Point p, const QRectF& primary);
 QRectF toQt(const Rect& r, const QRectF& primary);
 // The primary screen's Qt geometry now (null without screens). Main thread only.
 QRectF primaryGeometry();
+
+// Where the pointer is, in Qt's global coordinates: the centre of the pixel under it, so that
+// it lies inside the display showing that pixel. Main thread only.
+using PointerLocator = std::function<QPointF()>;
+// Qt's own pointer, a whole point: exact where a point is a pixel, and only to the nearest
+// point on a scaled display.
+QPointF qtPointer();
 }  // namespace GlobalSpace

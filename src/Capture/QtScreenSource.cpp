@@ -1,6 +1,5 @@
 #include "Capture/QtScreenSource.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -18,14 +17,19 @@ QList<QScreen*> orderedScreens() {
 
 }  // namespace
 
-QtScreenSource::QtScreenSource(DisplayIdLookup lookup) : m_lookup(std::move(lookup)) {}
+QtScreenSource::QtScreenSource(DisplayIdLookup lookup, GlobalSpace::PointerLocator pointer)
+    : m_lookup(std::move(lookup)),
+      m_pointer(pointer ? std::move(pointer)
+                        : GlobalSpace::PointerLocator(&GlobalSpace::qtPointer)) {
+}
 
 std::optional<ScreenDescriptor> QtScreenSource::descriptor(const QScreen* screen) const {
     if (!screen || !m_lookup) return std::nullopt;
     const auto id = m_lookup(screen->name());
     if (!id) return std::nullopt;
-    return ScreenDescriptor{*id, GlobalSpace::fromQt(QRectF(screen->geometry()), GlobalSpace::primaryGeometry()),
-                            screen->devicePixelRatio()};
+    return ScreenDescriptor{
+        *id, GlobalSpace::fromQt(QRectF(screen->geometry()), GlobalSpace::primaryGeometry()),
+        screen->devicePixelRatio()};
 }
 
 QList<ScreenDescriptor::Entry> QtScreenSource::entries() const {
@@ -49,8 +53,9 @@ std::optional<ScreenDescriptor> QtScreenSource::underMouse() const {
     // screen there is no main display.
     const std::optional<qsizetype> main =
         list.isEmpty() ? std::nullopt : std::optional<qsizetype>(0);
-    // The pointer is a whole pixel: take its centre, so the first row of a display stacked
-    // below another belongs to the lower one, as it does on screen.
-    const QPointF pointer = QPointF(QCursor::pos()) + QPointF(0.5, 0.5);
-    return ScreenDescriptor::under(GlobalSpace::fromQt(pointer, GlobalSpace::primaryGeometry()), list, main);
+    // The centre of the pointer's pixel: the first row of a display stacked below another
+    // belongs to the lower one, as it does on screen.
+    const QPointF pointer = m_pointer();
+    return ScreenDescriptor::under(GlobalSpace::fromQt(pointer, GlobalSpace::primaryGeometry()),
+                                   list, main);
 }

@@ -1,7 +1,6 @@
 #include "Overlay/OverlayWindowController.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -14,7 +13,8 @@ namespace {
 
 // The Qt screen showing a display, found by its frame.
 QScreen* screenFor(const ScreenDescriptor& display) {
-    const QRect geometry = GlobalSpace::toQt(display.frame, GlobalSpace::primaryGeometry()).toAlignedRect();
+    const QRect geometry =
+        GlobalSpace::toQt(display.frame, GlobalSpace::primaryGeometry()).toAlignedRect();
     for (QScreen* s : QGuiApplication::screens())
         if (s->geometry() == geometry) return s;
     return nullptr;
@@ -26,7 +26,9 @@ bool isNonEmpty(const std::optional<Rect>& r) {
 
 }  // namespace
 
-OverlayWindowController::OverlayWindowController(QObject* parent) : QObject(parent) {
+OverlayWindowController::OverlayWindowController(Platform platform, QObject* parent)
+    : QObject(parent), m_platform(std::move(platform)) {
+    if (!m_platform.pointer) m_platform.pointer = &GlobalSpace::qtPointer;
 }
 
 OverlayWindowController::~OverlayWindowController() {
@@ -51,7 +53,11 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
     }
     if (m_sessions.isEmpty()) return;
     installEscapeMonitor();
-    for (const Session& s : m_sessions) s.window->orderFront();
+    for (const Session& s : m_sessions) {
+        s.window->orderFront();
+        if (m_platform.fitToPixels)
+            m_platform.fitToPixels(s.window->winId(), s.capture.image.size());
+    }
     // Only one window is activated: X applies an activation when the window gets mapped, so
     // activating them all in turn would leave the focus with whichever was mapped last.
     const auto index = sessionUnderPointer();
@@ -59,8 +65,9 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
 }
 
 OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
-    return windowFor(screenFor(capture.screen),
-                     GlobalSpace::toQt(capture.screen.frame, GlobalSpace::primaryGeometry()).toAlignedRect());
+    return windowFor(
+        screenFor(capture.screen),
+        GlobalSpace::toQt(capture.screen.frame, GlobalSpace::primaryGeometry()).toAlignedRect());
 }
 
 OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& geometry) {
@@ -149,9 +156,8 @@ void OverlayWindowController::dismiss() {
 }
 
 std::optional<qsizetype> OverlayWindowController::sessionUnderPointer() const {
-    // The pointer is a whole pixel: its centre decides between two displays sharing an edge.
-    const Point pointer =
-        GlobalSpace::fromQt(QPointF(QCursor::pos()) + QPointF(0.5, 0.5), GlobalSpace::primaryGeometry());
+    // The centre of the pointer's pixel decides between two displays sharing an edge.
+    const Point pointer = GlobalSpace::fromQt(m_platform.pointer(), GlobalSpace::primaryGeometry());
     for (qsizetype i = 0; i < m_sessions.size(); ++i)
         if (m_sessions[i].capture.screen.frame.contains(pointer)) return i;
     return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -7,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include "Capture/GlobalSpace.h"
 #include "Capture/ScreenDescriptor.h"
 #include "Overlay/OverlayPresenting.h"
 
@@ -30,7 +32,15 @@ public:
         DisplayCapture capture;
     };
 
-    explicit OverlayWindowController(QObject* parent = nullptr);
+    // What the platform does for overlays beyond Qt: where the pointer is, and how a window is
+    // made to cover exactly a display's pixels (Qt sizes windows in whole points, which at a
+    // fractional scale can be a pixel more than the display).
+    struct Platform {
+        GlobalSpace::PointerLocator pointer;
+        std::function<void(WId window, QSize pixels)> fitToPixels;
+    };
+
+    explicit OverlayWindowController(Platform platform = {}, QObject* parent = nullptr);
     ~OverlayWindowController() override;
 
     bool hasSessions() const override { return !m_sessions.isEmpty(); }
@@ -61,6 +71,7 @@ private:
     bool anyViewEditingText() const;
     bool handleKey(class QKeyEvent* event, bool act);
 
+    Platform m_platform;
     QList<Session> m_sessions;
     bool m_monitorInstalled = false;
     ExportAction m_defaultAction = ExportAction::copy;

@@ -24,6 +24,12 @@ LAYOUTS = {
     # 2880x1800 pixels shown as 1440x900 points at scale 2, beside an ordinary display.
     "hidpi": ("4800x1800", [("HIDPI", 2880, 1800, 0, 0, True),
                             ("RIGHT", 1920, 1080, 2880, 0, False)], "HIDPI=2;RIGHT=1"),
+    # The same with the ordinary display as the primary one.
+    "hidpi_secondary": ("4800x1800", [("HIDPI", 2880, 1800, 0, 0, False),
+                                      ("RIGHT", 1920, 1080, 2880, 0, True)], "HIDPI=2;RIGHT=1"),
+    # 2560x1440 pixels at scale 1.5: 1706.67 points, not a whole number.
+    "three_halves": ("4480x1440", [("WIDE", 2560, 1440, 0, 0, True),
+                                   ("RIGHT", 1920, 1080, 2560, 0, False)], "WIDE=1.5;RIGHT=1"),
     "single": ("1920x1080", [("MAIN", 1920, 1080, 0, 0, True)], None),
     "uhd": ("5760x2160", [("UHD", 3840, 2160, 0, 0, True),
                           ("FHD", 1920, 1080, 3840, 0, False)], None),

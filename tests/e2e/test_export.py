@@ -189,6 +189,23 @@ class FullScreen(unittest.TestCase):
             time.sleep(0.5)
             self.assertIsNone(toast(d), "a full-screen capture shows no toast")
 
+    def test_the_last_pixel_column_of_a_2x_display_captures_that_display(self):
+        # The ordinary display is the primary one: a pointer taken for being nowhere would
+        # capture it instead.
+        with Desktop("hidpi_secondary", tray=True) as d:
+            d.start_tessik()
+            for pointer in ((2879, 900), (1000, 1799)):
+                with self.subTest(pointer=pointer):
+                    own_clipboard_text(d, "before")
+                    d.click_tray_icon()
+                    wait_until(d.popup_menus, timeout=5, what="the tray menu")
+                    d.xdotool("mousemove", *pointer)
+                    d.key("Down", "Down", "Return")
+                    # xclip serves its text for any type until Tessik takes the clipboard.
+                    wait_until(lambda: (d.clipboard("image/png") or b"").startswith(b"\x89PNG"),
+                               timeout=10, what="the capture on the clipboard")
+                    self.assertEqual(clipboard_images(self, d).size, (2880, 1800))
+
 
 if __name__ == "__main__":
     unittest.main()

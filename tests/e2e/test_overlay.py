@@ -37,6 +37,30 @@ class OverlayWindows(unittest.TestCase):
             wait_closed(d)
             self.assertIsNone(d.tessik.poll())
 
+    def test_cover_each_display_exactly_at_a_fractional_scale(self):
+        with Desktop("three_halves") as d:
+            d.start_tessik()
+            for attempt in ("new windows", "reused windows"):
+                found = open_overlays(d, 2)
+                geometry = sorted((w["x"], w["y"], w["width"], w["height"]) for w in found)
+                # Not one pixel more than the monitor, none over its neighbour.
+                self.assertEqual(geometry, [(0, 0, 2560, 1440), (2560, 0, 1920, 1080)], attempt)
+                d.key("Escape")
+                wait_closed(d)
+
+    def test_the_last_pixel_column_and_row_of_a_2x_display_belong_to_it(self):
+        with Desktop("hidpi") as d:
+            d.start_tessik()
+            for pointer, expected_x in (((2879, 500), 0), ((1000, 1799), 0), ((2879, 1799), 0),
+                                        ((2880, 500), 2880)):
+                d.xdotool("mousemove", *pointer)
+                found = open_overlays(d, 2)
+                focus = int(d.run(["xdotool", "getwindowfocus"]).stdout)
+                self.assertEqual([w["x"] for w in found if w["id"] == focus], [expected_x],
+                                 pointer)
+                d.key("Escape")
+                wait_closed(d)
+
     def test_the_display_under_the_pointer_gets_the_keyboard(self):
         for wm in (False, True):
             with self.subTest(wm=wm), Desktop("stacked", wm=wm) as d:
