@@ -132,6 +132,25 @@ void AppDelegate::captureArea() {
         });
 }
 
+void AppDelegate::perform(AppCommand command) {
+    switch (command) {
+        case AppCommand::captureArea:
+            captureArea();
+            break;
+        case AppCommand::captureScreen:
+            captureFullScreen();
+            break;
+        case AppCommand::showSettings:
+            showPreferences();
+            break;
+        case AppCommand::quit:
+            QCoreApplication::quit();
+            break;
+        case AppCommand::none:
+            break;
+    }
+}
+
 void AppDelegate::captureFullScreen() {
     if (!m_services.permissions->hasAccess()) {
         showOnboarding();

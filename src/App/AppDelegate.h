@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include "App/AppCommand.h"
 #include "App/AppServices.h"
 
 // The application controller: owns every long-lived service, runs the two capture commands and
@@ -26,6 +27,8 @@ public:
 
     void captureArea();
     void captureFullScreen();
+    // A command from the command line; quitting goes through the normal termination.
+    void perform(AppCommand command);
     // `export` is a keyword in C++.
     void exportResult(const OverlayResult& result, ExportAction action);
     void present(const AnyError& error);

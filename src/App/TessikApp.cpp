@@ -4,15 +4,18 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <optional>
 
 #include "App/AppDelegate.h"
 #include "App/AppIcon.h"
 #include "App/AppWiring.h"
+#include "App/CommandLine.h"
 #include "App/MainMenu.h"
 #include "App/MainMenuBar.h"
 #include "App/SessionCheck.h"
 #include "App/SingleInstance.h"
+#include "Base/ApplicationId.h"
 #include "GlobalShortcuts/RecorderEnvironment.h"
 #include "Platform/UnixSignals.h"
 
@@ -29,6 +32,8 @@ int showAndQuit(const QString& message, const QString& informativeText, QMessage
 }  // namespace
 
 int main(int argc, char** argv) {
+    const CommandLine::Request request = CommandLine::parse(CommandLine::arguments(argc, argv));
+    if (request.kind != CommandLine::Request::Kind::run) return CommandLine::respond(argc, argv);
     // Declared before the application so that it is released after the X connection closes:
     // an instance that relaunches Tessik has let go of its key grabs by then.
     std::optional<SingleInstance> instance;
@@ -37,6 +42,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Tessik");
     QApplication::setApplicationDisplayName("Tessik");
     QApplication::setApplicationVersion(TESSIK_VERSION);
+    QApplication::setDesktopFileName(ApplicationId::name);
     QApplication::setWindowIcon(AppIcon::make());
     // Closing the settings or onboarding window never quits.
     QApplication::setQuitOnLastWindowClosed(
@@ -45,12 +51,23 @@ int main(int argc, char** argv) {
     if (SessionCheck::isWaylandSession(QProcessEnvironment::systemEnvironment()))
         return showAndQuit(SessionCheck::waylandMessage(), SessionCheck::waylandInformativeText(),
                            QMessageBox::Warning, 1);
-    instance.emplace(qEnvironmentVariable("DISPLAY"));
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    instance.emplace(qEnvironmentVariable(x11 ? "DISPLAY" : "WAYLAND_DISPLAY"), x11);
     // Long enough for an instance that relaunches Tessik to finish quitting.
-    if (!instance->acquire(3000))
-        return showAndQuit(SingleInstance::alreadyRunningMessage(),
-                           SingleInstance::alreadyRunningInformativeText(),
-                           QMessageBox::Information, 0);
+    switch (instance->acquire(request.command, 3000)) {
+        case SingleInstance::Outcome::primary:
+            break;
+        case SingleInstance::Outcome::delivered:
+        case SingleInstance::Outcome::notRunning:
+            return 0;
+        case SingleInstance::Outcome::alreadyRunning:
+            return showAndQuit(SingleInstance::alreadyRunningMessage(),
+                               SingleInstance::alreadyRunningInformativeText(),
+                               QMessageBox::Information, 0);
+        case SingleInstance::Outcome::unreachable:
+            std::fprintf(stderr, "tessik : %s\n", qPrintable(instance->failure()));
+            return 1;
+    }
 
     UnixSignals unixSignals;
     AppDelegate delegate(makeProductionServices());
@@ -65,10 +82,17 @@ int main(int argc, char** argv) {
         return QList<const QMenu*>(mainMenu.menus().begin(), mainMenu.menus().end());
     };
     GlobalShortcuts::setRecorderEnvironment(std::move(recorderEnvironment));
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
-                     [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate, &instance] {
+        instance->stopServing();
+        delegate.applicationWillTerminate();
+    });
     QMetaObject::invokeMethod(
-        &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); }, Qt::QueuedConnection);
+        &delegate,
+        [&delegate, &instance] {
+            delegate.applicationDidFinishLaunching();
+            instance->serve([&delegate](AppCommand command) { delegate.perform(command); });
+        },
+        Qt::QueuedConnection);
     return app.exec();
 }
 

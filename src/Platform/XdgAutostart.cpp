@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "Base/ApplicationId.h"
 #include "Base/Localization.h"
 #include "Base/SystemError.h"
 
@@ -81,7 +82,7 @@ QByteArray XdgAutostart::entryContents(const QString& executable) {
     text += QStringLiteral("Name=Tessik\n");
     text += QStringLiteral("Comment=") + localized("Capture d'écran") + '\n';
     text += QStringLiteral("Exec=") + quotedExecArgument(executable) + '\n';
-    text += QStringLiteral("Icon=tessik\n");
+    text += QStringLiteral("Icon=") + QLatin1String(ApplicationId::name) + '\n';
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return text.toUtf8();

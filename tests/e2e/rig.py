@@ -54,8 +54,10 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 
 class Desktop:
     def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
-                 depth=24):
+                 depth=24, bus=False):
         self.layout = layout
+        self.bus = bus  # a private session bus (the command line reaches tessik over it)
+        self.bus_address = None
         self.root_size, self.monitors, self.scale_factors = LAYOUTS[layout]
         self.tray = tray
         self.wm = wm
@@ -113,6 +115,8 @@ class Desktop:
                       f"{w}/{max(1, w * 254 // 960)}x{h}/{max(1, h * 254 // 960)}+{x}+{y}",
                       "screen" if first else "none"])
             first = False
+        if self.bus:
+            self.start_bus()
         if self.wm:
             self._spawn(["openbox", "--sm-disable"], name="openbox")
             time.sleep(0.5)
@@ -124,6 +128,23 @@ class Desktop:
         self._spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                      "--height", "24", "--SetDockType", "true"], name="trayer")
         time.sleep(0.3)
+
+    def start_bus(self):
+        """A session bus of this desktop's own that activates no service."""
+        socket = os.path.join(self.tmp, "bus")
+        os.makedirs(os.path.join(self.tmp, "services"), exist_ok=True)
+        config = os.path.join(self.tmp, "session.conf")
+        with open(config, "w") as f:
+            f.write(f"""<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:path={socket}</listen>
+<servicedir>{self.tmp}/services</servicedir>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>
+""")
+        self._spawn(["dbus-daemon", f"--config-file={config}", "--nofork"], name="dbus")
+        wait_until(lambda: os.path.exists(socket), timeout=10, what="the session bus")
+        self.bus_address = f"unix:path={socket}"
 
     def _x_ready(self):
         return subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
@@ -163,6 +184,8 @@ class Desktop:
             "QT_QPA_PLATFORM": "xcb",
             "LC_ALL": "C.UTF-8",
         })
+        if self.bus_address:
+            e["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
         if self.scale_factors:
             e["QT_SCREEN_SCALE_FACTORS"] = self.scale_factors
         e.update(self.extra_env)
