@@ -14,6 +14,27 @@ namespace GlobalShortcuts {
 
 namespace {
 const QString kKeyPrefix = QStringLiteral("GlobalShortcuts_");
+// How the settings file keeps the Boolean false of a deliberately cleared shortcut.
+const QString kCleared = QStringLiteral("false");
+
+// What a name's entry holds. Damage (an unreadable value, a key that does not exist) is told
+// apart from a deliberate clear, so that it never switches the hot key off for good.
+struct StoredEntry {
+    enum Kind { absent, cleared, shortcut, damaged } kind;
+    std::optional<Shortcut> value;
+};
+
+StoredEntry readEntry(const Name& name) {
+    const QString key = userDefaultsKey(name);
+    if (!store().contains(key)) return {StoredEntry::absent, {}};
+    const auto text = store().string(key);
+    if (text == kCleared) return {StoredEntry::cleared, {}};
+    if (text)
+        if (const auto shortcut = Shortcut::decoded(text->toUtf8());
+            shortcut && shortcut->isWellFormed())
+            return {StoredEntry::shortcut, shortcut};
+    return {StoredEntry::damaged, {}};
+}
 
 using StreamActions = std::map<quint64, Action>;
 
@@ -91,7 +112,14 @@ void menuTrackingChanged(bool open) {
 
 Name::Name(const QString& name, std::optional<Shortcut> defaultValue)
     : rawValue(name), defaultShortcut(defaultValue) {
-    if (defaultShortcut && !userDefaultsContains(*this)) userDefaultsSet(*this, *defaultShortcut);
+    if (defaultShortcut) {
+        const auto kind = readEntry(*this).kind;
+        if (kind == StoredEntry::damaged)
+            qWarning("Stored shortcut of %s unreadable: its default is stored again",
+                     qPrintable(rawValue));
+        if (kind == StoredEntry::absent || kind == StoredEntry::damaged)
+            userDefaultsSet(*this, *defaultShortcut);
+    }
     initialize();
 }
 
@@ -113,9 +141,17 @@ QString userDefaultsKey(const Name& name) {
 // -- storage -----------------------------------------------------------------------------------
 
 std::optional<Shortcut> getShortcut(const Name& name) {
-    const auto text = store().string(userDefaultsKey(name));
-    if (!text) return std::nullopt;
-    return Shortcut::decoded(text->toUtf8());
+    StoredEntry entry = readEntry(name);
+    switch (entry.kind) {
+        case StoredEntry::shortcut:
+            return entry.value;
+        case StoredEntry::damaged:
+            return name.defaultShortcut;
+        case StoredEntry::absent:
+        case StoredEntry::cleared:
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool userDefaultsContains(const Name& name) {

@@ -35,9 +35,19 @@ bool fitsUnsigned32(qint64 v) {
     return v >= 0 && v <= 0xFFFFFFFFll;
 }
 
+// A global grab of a key with no modifier but Shift takes that key from every application (a
+// bare "2" could no longer be typed anywhere): only function keys may stand alone, as in the
+// recorder.
+bool takesOrdinaryTyping(const Shortcut& s) {
+    const qint64 held = normalizedCarbonModifiers(s.carbonModifiers) &
+                        ~(CarbonModifier::shift | CarbonModifier::function);
+    return held == 0 && !isFunctionKey(s.key());
+}
+
 std::expected<HotKeyBackend::Reference, int> platformRegister(const Shortcut& s, qint64 id) {
     if (!state().backend) return std::unexpected(kNoBackend);
-    if (!fitsUnsigned32(s.carbonKeyCode) || !fitsUnsigned32(s.carbonModifiers))
+    if (!fitsUnsigned32(s.carbonKeyCode) || !fitsUnsigned32(s.carbonModifiers) ||
+        takesOrdinaryTyping(s))
         return std::unexpected(kBadValue);
     return state().backend->registerHotKey(quint32(s.carbonKeyCode), quint32(s.carbonModifiers),
                                            hotKeySignature, quint32(id));

@@ -62,4 +62,14 @@ std::optional<Key> keyForXKeycode(quint32 keycode) {
     return std::nullopt;
 }
 
+bool isFunctionKey(Key key) {
+    constexpr Key functionKeys[] = {Key::f1,  Key::f2,  Key::f3,  Key::f4,  Key::f5,
+                                    Key::f6,  Key::f7,  Key::f8,  Key::f9,  Key::f10,
+                                    Key::f11, Key::f12, Key::f13, Key::f14, Key::f15,
+                                    Key::f16, Key::f17, Key::f18, Key::f19, Key::f20};
+    for (const Key f : functionKeys)
+        if (f == key) return true;
+    return false;
+}
+
 }  // namespace GlobalShortcuts

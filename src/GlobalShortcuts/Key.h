@@ -69,5 +69,7 @@ std::optional<int> evdevCode(Key key);
 // The X keycode of a key (evdev code + 8), and back.
 std::optional<quint32> xKeycode(Key key);
 std::optional<Key> keyForXKeycode(quint32 keycode);
+// F1 ... F20: the keys that may make a global shortcut without a modifier.
+bool isFunctionKey(Key key);
 
 }  // namespace GlobalShortcuts

@@ -13,6 +13,8 @@ namespace GlobalShortcuts {
 namespace {
 const QString kKeyCodeKey = QStringLiteral("carbonKeyCode");
 const QString kModifiersKey = QStringLiteral("carbonModifiers");
+// The coded form is some forty bytes; a stored value far longer is damage, not worth parsing.
+constexpr qsizetype kMaximumCodedSize = 1024;
 
 // An integral JSON number within 64 bits; 19.5, "19" and true are not.
 std::optional<qint64> integer(const QJsonValue& value) {
@@ -58,6 +60,7 @@ QByteArray Shortcut::encoded() const {
 }
 
 std::optional<Shortcut> Shortcut::decoded(const QByteArray& json) {
+    if (json.size() > kMaximumCodedSize) return std::nullopt;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
@@ -66,6 +69,10 @@ std::optional<Shortcut> Shortcut::decoded(const QByteArray& json) {
     const auto modifiers = integer(object.value(kModifiersKey));
     if (!keyCode || !modifiers) return std::nullopt;
     return unnormalized(*keyCode, *modifiers);
+}
+
+bool Shortcut::isWellFormed() const {
+    return evdevCode(key()).has_value() && carbonModifiers >= 0 && carbonModifiers <= 0xFFFFFFFFll;
 }
 
 }  // namespace GlobalShortcuts

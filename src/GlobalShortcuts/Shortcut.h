@@ -45,6 +45,9 @@ struct Shortcut {
     // integers, in any order, and ignores others.
     QByteArray encoded() const;
     static std::optional<Shortcut> decoded(const QByteArray& json);
+    // A key of the key table and modifiers that fit the platform's unsigned 32-bit field: what a
+    // stored value must be to stand for a hot key at all. Anything else stored is damage.
+    bool isWellFormed() const;
 
     // What the user sees, e.g. ⇧⌘2.
     QString presentableDescription() const;

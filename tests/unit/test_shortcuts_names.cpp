@@ -50,21 +50,83 @@ TEST_F(ShortcutNames, AClearedNameStaysClearedAcrossLaunches) {
     EXPECT_FALSE(isEnabled(name));
 }
 
-TEST_F(ShortcutNames, DamagedEntriesReadAsNone) {
+namespace {
+// Stored values that cannot stand for a shortcut, as a damaged or hand-edited settings file holds
+// them.
+QList<std::pair<const char*, QVariant>> damagedEntries() {
+    return {
+        {"a number", QVariant(7)},
+        {"true", QVariant(true)},
+        {"a list", QVariant(QStringList{"19", "768"})},
+        {"not JSON", QVariant("garbage")},
+        {"cut-off JSON", QVariant(R"({"carbonKeyCode":19,"carbonMod)")},
+        {"a JSON array", QVariant("[19,768]")},
+        {"a key code only", QVariant(R"({"carbonKeyCode":3})")},
+        {"a key code as text", QVariant(R"({"carbonKeyCode":"19","carbonModifiers":768})")},
+        {"a fractional key code", QVariant(R"({"carbonKeyCode":1.5,"carbonModifiers":0})")},
+        {"a huge key code", QVariant(R"({"carbonKeyCode":1e300,"carbonModifiers":768})")},
+        {"a negative key code", QVariant(R"({"carbonKeyCode":-1,"carbonModifiers":768})")},
+        {"a key code beyond 32 bits",
+         QVariant(R"({"carbonKeyCode":4294967315,"carbonModifiers":768})")},
+        {"no such key", QVariant(R"({"carbonKeyCode":999,"carbonModifiers":768})")},
+        {"the fn key", QVariant(R"({"carbonKeyCode":63,"carbonModifiers":768})")},
+        {"modifiers beyond 32 bits",
+         QVariant(R"({"carbonKeyCode":19,"carbonModifiers":4294967296})")},
+        {"negative modifiers", QVariant(R"({"carbonKeyCode":19,"carbonModifiers":-256})")},
+        {"4 MB of text", QVariant(QString(4 << 20, QLatin1Char('{')))},
+    };
+}
+}  // namespace
+
+TEST_F(ShortcutNames, DamagedEntriesOfANameWithoutDefaultReadAsNoneAndStay) {
     const Name name = Name::fromRawValue(QStringLiteral("damaged"));
-    const QVariant damaged[] = {QVariant(R"({"carbonKeyCode":3})"),
-                                QVariant(R"({"carbonKeyCode":1.5,"carbonModifiers":0})"),
-                                QVariant(7), QVariant(true), QVariant("garbage")};
-    for (const QVariant& value : damaged) {
+    for (const auto& [what, value] : damagedEntries()) {
         m_store->entries[QStringLiteral("GlobalShortcuts_damaged")] = value;
-        EXPECT_EQ(getShortcut(name), std::nullopt) << value.toString().toStdString();
-        // Nothing is reported and the entry stays as it was.
-        EXPECT_EQ(m_store->entries.value(QStringLiteral("GlobalShortcuts_damaged")), value);
+        EXPECT_EQ(getShortcut(name), std::nullopt) << what;
+        EXPECT_EQ(m_store->entries.value(QStringLiteral("GlobalShortcuts_damaged")), value) << what;
     }
-    // A damaged entry also keeps a default from being applied.
-    const Name withDefault(QStringLiteral("damaged"), kCommandA);
-    EXPECT_EQ(getShortcut(withDefault), std::nullopt);
     EXPECT_TRUE(m_backend->live.empty());
+}
+
+TEST_F(ShortcutNames, DamagedEntriesGiveTheDefaultBackRewrittenAndRegistered) {
+    for (const auto& [what, value] : damagedEntries()) {
+        resetModuleStateForTesting();  // a launch with the damaged file
+        m_backend->live.clear();
+        m_store->entries[kEntry] = value;
+        testing::internal::CaptureStderr();
+        const Name name = captureArea();
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(getShortcut(name), kCommandShift2) << what;
+        EXPECT_EQ(m_store->entries.value(kEntry).toString(),
+                  QStringLiteral(R"({"carbonKeyCode":19,"carbonModifiers":768})"))
+            << what;
+        EXPECT_EQ(liveFor(kCommandShift2), 1) << what;
+        EXPECT_TRUE(isEnabled(name)) << what;
+    }
+}
+
+TEST_F(ShortcutNames, OnlyADeliberateClearOrAUsableValueIsKept) {
+    const struct {
+        const char* what;
+        QVariant stored;
+        std::optional<Shortcut> read;
+    } cases[] = {
+        {"cleared", QVariant(false), std::nullopt},
+        {"cleared, as the file keeps it", QVariant("false"), std::nullopt},
+        {"another shortcut", QVariant(R"({"carbonModifiers":2048,"carbonKeyCode":1,"x":[]})"),
+         kOptionS},
+        // Readable, though no hot key can be made of it: kept, and refused at registration.
+        {"a bare key", QVariant(R"({"carbonKeyCode":19,"carbonModifiers":0})"), Shortcut(Key::two)},
+    };
+    for (const auto& c : cases) {
+        resetModuleStateForTesting();
+        m_store->entries[kEntry] = c.stored;
+        testing::internal::CaptureStdout();
+        const Name name = captureArea();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(getShortcut(name), c.read) << c.what;
+        EXPECT_EQ(m_store->entries.value(kEntry), c.stored) << c.what;
+    }
 }
 
 TEST_F(ShortcutNames, StoringReplacesTheRegistrationAndAlwaysPosts) {

@@ -124,6 +124,42 @@ TEST_F(HotKeyRegistryTest, DamagedKeyCodesAreRefusedWithoutReachingThePlatform) 
     EXPECT_NE(out.find("Error registering hotkey ⌘\xEF\xBF\xBD: 2"), std::string::npos) << out;
 }
 
+TEST_F(HotKeyRegistryTest, OnlyFunctionKeysAreGrabbedWithoutAModifier) {
+    const struct {
+        Shortcut shortcut;
+        bool grabbed;
+    } cases[] = {
+        {Shortcut::unnormalized(19, 0), false},  // a bare "2" would be taken from every window
+        {Shortcut(Key::two, EventModifier::shift), false},
+        {Shortcut(Key::space, 0), false},
+        {Shortcut(Key::keypad1, 0), false},
+        {Shortcut(Key::escape, 0), false},
+        {Shortcut::unnormalized(19, CarbonModifier::function), false},
+        {Shortcut::unnormalized(19, 0x400), false},  // caps lock is no modifier
+        {Shortcut(Key::f12, 0), true},
+        {Shortcut(Key::f13, 0), true},
+        {Shortcut(Key::f1, EventModifier::shift), true},
+        {Shortcut(Key::two, EventModifier::option), true},
+        {Shortcut(Key::two, EventModifier::control), true},
+    };
+    for (const auto& c : cases) {
+        Registry::resetForTesting();
+        m_backend->registerCalls = 0;
+        testing::internal::CaptureStdout();
+        add(c.shortcut, "x");
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string what = c.shortcut.encoded().toStdString();
+        EXPECT_EQ(m_backend->registerCalls, c.grabbed ? 1 : 0) << what;
+        EXPECT_EQ(ids().size(), c.grabbed ? 1 : 0) << what;
+        if (c.grabbed)
+            EXPECT_EQ(out, "") << what;
+        else
+            EXPECT_EQ(out, "Error registering hotkey " +
+                               c.shortcut.presentableDescription().toStdString() + ": 2\n")
+                << what;
+    }
+}
+
 TEST_F(HotKeyRegistryTest, SwitchedOffWithdrawsAndKeepsIds) {
     add(kA, "a");
     add(kB, "b");
