@@ -64,8 +64,10 @@ Preferences::~Preferences() = default;
 
 void Preferences::loadSaveDirectory() {
     const auto bookmark = m_defaults.data(kSaveDirectoryBookmark);
+    std::optional<SaveDirectoryBookmark::Unresolved> unresolved;
     if (bookmark) {
-        if (const auto resolved = SaveDirectoryBookmark::resolve(*bookmark)) {
+        const auto resolved = SaveDirectoryBookmark::examine(*bookmark);
+        if (resolved) {
             m_saveDirectory = resolved->url;
             m_scopedFolder = std::make_unique<SecurityScopedFolder>(resolved->url, m_folderAccess);
             if (resolved->isStale) {
@@ -75,11 +77,14 @@ void Preferences::loadSaveDirectory() {
             }
             return;
         }
+        unresolved = resolved.error();
     }
     const auto path = m_defaults.string(kSaveDirectory);
-    // Bookmark data that no longer resolves means the folder is gone: the stored path, which
-    // names the same folder, is not trusted either.
-    if (!bookmark && path && !path->isEmpty())
+    // A sound record whose folder is gone means the folder is gone: the stored path, which names
+    // the same folder, is not trusted either. A damaged record says nothing about the path.
+    const bool pathTrusted =
+        !unresolved || *unresolved == SaveDirectoryBookmark::Unresolved::damaged;
+    if (pathTrusted && path && SaveDirectoryBookmark::isUsablePath(*path))
         m_saveDirectory = *path;
     else
         m_saveDirectory = defaultSaveDirectory();

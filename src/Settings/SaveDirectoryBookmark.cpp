@@ -38,7 +38,17 @@ QString Failure::description() const {
     return localized("Impossible de mémoriser le dossier d'enregistrement : ") + reason;
 }
 
+bool isUsablePath(const QString& path) {
+    return path.startsWith(QLatin1Char('/')) && !path.contains(QChar(u'\0'));
+}
+
 std::optional<Resolved> resolve(const QByteArray& data) {
+    const auto resolved = examine(data);
+    if (!resolved) return std::nullopt;
+    return *resolved;
+}
+
+std::expected<Resolved, Unresolved> examine(const QByteArray& data) {
     QDataStream in(data);
     in.setVersion(QDataStream::Qt_6_4);
     QByteArray magic;
@@ -46,14 +56,16 @@ std::optional<Resolved> resolve(const QByteArray& data) {
     QString path;
     Identity stored;
     in >> magic >> version >> path >> stored.device >> stored.inode;
-    if (in.status() != QDataStream::Ok || !in.atEnd()) return std::nullopt;
-    if (magic != kMagic || version != kVersion || !QDir::isAbsolutePath(path)) return std::nullopt;
+    if (in.status() != QDataStream::Ok || !in.atEnd() || magic != kMagic || version != kVersion ||
+        !isUsablePath(path))
+        return std::unexpected(Unresolved::damaged);
     const auto current = directoryIdentity(path);
-    if (!current) return std::nullopt;
+    if (!current) return std::unexpected(Unresolved::folderMissing);
     return Resolved{path, *current != stored};
 }
 
 std::expected<QByteArray, Failure> create(const QString& url) {
+    if (url.contains(QChar(u'\0'))) return std::unexpected(Failure{describeSystemError(EINVAL)});
     const QString path = QDir::cleanPath(QDir(url).absolutePath());
     const auto identity = directoryIdentity(path);
     if (!identity) return std::unexpected(Failure{describeSystemError(identity.error())});

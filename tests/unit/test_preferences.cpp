@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -46,6 +47,23 @@ protected:
     }
 };
 
+// A bookmark record of `path` with the folder identity of the real record `like`, as a damaged
+// or hand-made settings file could hold one.
+QByteArray record(const QString& path, const QByteArray& like) {
+    QDataStream in(like);
+    in.setVersion(QDataStream::Qt_6_4);
+    QByteArray magic;
+    quint8 version = 0;
+    QString original;
+    quint64 device = 0, inode = 0;
+    in >> magic >> version >> original >> device >> inode;
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << magic << version << path << device << inode;
+    return data;
+}
+
 }  // namespace
 
 TEST_F(PreferencesTest, FirstLaunchUsesThePicturesFolderCopyAndTheDesktopLoginStatus) {
@@ -86,6 +104,8 @@ TEST_F(PreferencesTest, StartUpPicksTheSaveFolderFromBookmarkPathOrDefault) {
     const QByteArray bookmark = *SaveDirectoryBookmark::create(bookmarked);
     const QByteArray dangling = *SaveDirectoryBookmark::create(folder("Gone"));
     ASSERT_TRUE(QDir(tmp.filePath("Gone")).removeRecursively());
+    const QByteArray withNul = record(plain + QChar(u'\0') + "elsewhere", bookmark);
+    const QByteArray relative = record("Plain", bookmark);
 
     struct Case {
         const char* name;
@@ -100,8 +120,20 @@ TEST_F(PreferencesTest, StartUpPicksTheSaveFolderFromBookmarkPathOrDefault) {
         {"bookmark only", bookmark, std::nullopt, bookmarked, true},
         {"unresolvable bookmark beside a path", dangling, plain,
          Preferences::defaultSaveDirectory(), false},
-        {"garbage bookmark", QByteArray("\x01\x02garbage"), plain,
+        // A damaged record says nothing about the folder: the valid path beside it is kept.
+        {"garbage bookmark beside a path", QByteArray("\x01\x02garbage"), plain, plain, false},
+        {"record of a path with a NUL beside a path", withNul, plain, plain, false},
+        {"record of a relative path beside a path", relative, plain, plain, false},
+        {"garbage bookmark alone", QByteArray("\x01\x02garbage"), std::nullopt,
          Preferences::defaultSaveDirectory(), false},
+        // The system would cut the path at the NUL and save elsewhere.
+        {"path with a NUL", std::nullopt, plain + QChar(u'\0') + "elsewhere",
+         Preferences::defaultSaveDirectory(), false},
+        {"relative path", std::nullopt, QString("Pictures/Shots"),
+         Preferences::defaultSaveDirectory(), false},
+        {"dot path", std::nullopt, QString("./Shots"), Preferences::defaultSaveDirectory(), false},
+        {"resource path", std::nullopt, QString(":/Shots"), Preferences::defaultSaveDirectory(),
+         false},
     };
     for (const Case& c : cases) {
         writeIni("");

@@ -16,6 +16,21 @@ QByteArray randomBytes(int n) {
     for (auto& b : bytes) b = static_cast<char>(QRandomGenerator::global()->bounded(256));
     return bytes;
 }
+// The record with its path replaced (length-prefixed UTF-16 after the magic and the version).
+QByteArray withPath(const QByteArray& record, const QString& path) {
+    QDataStream in(record);
+    in.setVersion(QDataStream::Qt_6_4);
+    QByteArray magic;
+    quint8 version = 0;
+    QString old;
+    quint64 device = 0, inode = 0;
+    in >> magic >> version >> old >> device >> inode;
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << magic << version << path << device << inode;
+    return data;
+}
 }  // namespace
 
 TEST(SaveDirectoryBookmark, RoundTripsAFolderAndFlagsAReplacedOneAsStale) {
@@ -54,10 +69,42 @@ TEST(SaveDirectoryBookmark, GarbageAndDamagedRecordsResolveToNothing) {
                                     good->left(good->size() - 3),
                                     *good + "x",
                                     wrongVersion,
-                                    QByteArray("/home/someone/Pictures")};
-    for (const QByteArray& data : garbage)
+                                    QByteArray("/home/someone/Pictures"),
+                                    // The folder exists, but the system would cut the path at
+                                    // the NUL: a record of "<tmp>\0elsewhere" is damage.
+                                    withPath(*good, tmp.path() + QChar(u'\0') + "elsewhere"),
+                                    withPath(*good, QDir(tmp.path()).dirName())};
+    for (const QByteArray& data : garbage) {
         EXPECT_FALSE(SaveDirectoryBookmark::resolve(data).has_value())
             << data.toHex().left(80).data();
+        EXPECT_TRUE(SaveDirectoryBookmark::examine(data) ==
+                    std::unexpected(SaveDirectoryBookmark::Unresolved::damaged))
+            << data.toHex().left(80).data();
+    }
+    // A sound record whose folder is gone is told apart from damage.
+    ASSERT_TRUE(QDir().mkpath(tmp.filePath("gone")));
+    const auto record = SaveDirectoryBookmark::create(tmp.filePath("gone"));
+    ASSERT_TRUE(record.has_value());
+    ASSERT_TRUE(QDir().rmdir(tmp.filePath("gone")));
+    EXPECT_TRUE(SaveDirectoryBookmark::examine(*record) ==
+                std::unexpected(SaveDirectoryBookmark::Unresolved::folderMissing));
+}
+
+TEST(SaveDirectoryBookmark, PathsMustBeAbsoluteAndFreeOfNul) {
+    QTemporaryDir tmp;
+    EXPECT_FALSE(SaveDirectoryBookmark::create(tmp.path() + QChar(u'\0') + "x").has_value());
+    const std::pair<QString, bool> cases[] = {
+        {"/home/someone/Pictures", true},
+        {"/", true},
+        {"Pictures", false},
+        {"./Pictures", false},
+        {"~/Pictures", false},
+        {":/Pictures", false},
+        {"", false},
+        {QString("/home/a") + QChar(u'\0') + "b", false},
+    };
+    for (const auto& [path, usable] : cases)
+        EXPECT_EQ(SaveDirectoryBookmark::isUsablePath(path), usable) << path.toStdString();
 }
 
 TEST(SaveDirectoryBookmark, CannotBookmarkAMissingFolderOrAFile) {
