@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cstdio>
 #include <optional>
@@ -16,8 +17,10 @@
 #include "App/SessionCheck.h"
 #include "App/SingleInstance.h"
 #include "Base/ApplicationId.h"
+#include "Export/AtomicFileWriter.h"
 #include "GlobalShortcuts/RecorderEnvironment.h"
 #include "Platform/UnixSignals.h"
+#include "Settings/Preferences.h"
 
 namespace TessikApp {
 
@@ -71,6 +74,10 @@ int main(int argc, char** argv) {
 
     UnixSignals unixSignals;
     AppDelegate delegate(makeProductionServices());
+    // A save cut short (where the file system has no unnamed files) left a hidden file behind;
+    // off the main thread, as the folder may be large or slow.
+    (void)QtConcurrent::run(AtomicFileWriter::removeStaleTemporaries,
+                            Preferences::shared().saveDirectory());
     // Application menu, then edit menu.
     MainMenuBar mainMenu(
         {MainMenu::makeApplicationMenuItem().release(), MainMenu::makeEditMenuItem().release()});
