@@ -1,13 +1,14 @@
 #include "App/AppDelegate.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QDir>
 #include <QPointer>
 #include <QScreen>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "Base/Localization.h"
 #include "Settings/Preferences.h"
+#include "UI/AlertBox.h"
 
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
@@ -18,13 +19,7 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
     if (!complete) qFatal("AppDelegate: a required service is missing");
     if (!m_services.alert) {
         m_services.alert = [](const QString& message, const QString& informativeText) {
-            QMessageBox box(QMessageBox::Warning, message, message, QMessageBox::Ok);
-            box.setInformativeText(informativeText);
-            box.setWindowFlag(Qt::WindowStaysOnTopHint);
-            box.show();
-            box.raise();
-            box.activateWindow();
-            box.exec();
+            AlertBox::run(QMessageBox::Warning, message, informativeText);
         };
     }
 }
@@ -189,16 +184,35 @@ void AppDelegate::exportResult(const OverlayResult& result, ExportAction action)
 void AppDelegate::deliver(const QImage& image, const OverlayResult& result, ExportAction action) {
     std::shared_ptr<Exporter> exporter;
     Exporter* target = m_services.clipboardExporter.get();
+    QString folder;
     if (action == ExportAction::save) {
         // The save folder is read now, when the export starts.
-        exporter = m_services.makeFileExporter(m_services.preferences->saveDirectory());
+        folder = m_services.preferences->saveDirectory();
+        exporter = m_services.makeFileExporter(folder);
         target = exporter.get();
     }
     const ScreenDescriptor screen = result.capture.screen;
-    target->exportImage(image).then(this, [this, exporter, action, screen](const ExportOutcome& outcome) {
-        if (!outcome) return present(outcome.error());
-        m_services.toast->show(confirmation(action), screen);
-    });
+    target->exportImage(image).then(
+        this, [this, exporter, action, screen, image, folder](const ExportOutcome& outcome) {
+            if (outcome) return m_services.toast->show(confirmation(action), screen);
+            if (action == ExportAction::save)
+                return rescueFailedSave(image, folder, outcome.error());
+            present(outcome.error());
+        });
+}
+
+void AppDelegate::rescueFailedSave(const QImage& image, const QString& folder,
+                                   const AnyError& error) {
+    // The user may have annotated for minutes: the capture goes to the clipboard as a copy
+    // would, and the alert says where it went.
+    m_services.clipboardExporter->exportImage(image).then(
+        this, [this, folder, error](const ExportOutcome& copied) {
+            QString text = error.description();
+            if (!text.endsWith('.')) text += '.';
+            text += '\n' + localized("Dossier : %1").arg(QDir::toNativeSeparators(folder));
+            if (copied) text += '\n' + localized("La capture a été copiée dans le presse-papiers.");
+            m_services.alert(localized("Capture impossible"), text);
+        });
 }
 
 void AppDelegate::present(const AnyError& error) {

@@ -40,6 +40,7 @@ private:
     void showOnboarding();
     void handleCaptureFailure(const CaptureError& error);
     void deliver(const QImage& image, const OverlayResult& result, ExportAction action);
+    void rescueFailedSave(const QImage& image, const QString& folder, const AnyError& error);
     void watchScreen(class QScreen* screen);
 
     AppServices m_services;

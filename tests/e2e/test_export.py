@@ -146,7 +146,7 @@ class CopyAndSave(unittest.TestCase):
                     self.assertEqual(patterns.decode(pixel), (left + x, top + y), f"{x},{y}")
         self.assertGreater(accent, 100, "the rectangle is drawn in the accent colour")
 
-    def test_an_unusable_save_folder_shows_the_alert_and_nothing_else(self):
+    def test_an_unusable_save_folder_keeps_the_capture_on_the_clipboard_and_says_so(self):
         with Desktop("single") as d:
             show_coordinate_pattern(d)
             blocker = d.path("not-a-folder")
@@ -159,14 +159,29 @@ class CopyAndSave(unittest.TestCase):
             open_overlays(d, 1)
             d.drag(100, 100, 300, 200)
             d.key("ctrl+s")
-            alert = wait_until(lambda: d.windows("Capture impossible"), timeout=10,
-                               what="the alert")
-            self.assertTrue(alert)
+            alert = wait_until(lambda: [w for w in d.windows("Capture impossible")
+                                        if w.get("mapped")], timeout=10, what="the alert")
+            self.assertEqual(len(alert), 1)
+            # Nothing is lost: the selection is on the clipboard as a copy would leave it.
+            image = clipboard_images(self, d)
+            self.assertEqual(image.size, (200, 100))
+            assert_pattern_region(self, image, 100, 100)
             time.sleep(0.5)
             self.assertIsNone(toast(d))
             with open(blocker) as f:
                 self.assertEqual(f.read(), "mine")
             self.assertFalse(os.path.exists(d.path("Pictures", "Tessik")))
+            # Wide enough for its title beside a title bar's buttons ("Captu…essik" at 189).
+            self.assertGreaterEqual(alert[0]["width"], 400)
+            # A message box copies its texts on Ctrl+C: the reason, the folder, the rescue.
+            d.xdotool("windowfocus", "--sync", alert[0]["id"])
+            d.key("ctrl+c")
+            text = wait_until(lambda: (d.clipboard("UTF8_STRING") or b"").decode(),
+                              timeout=5, what="the alert's text").replace("\r", "")
+            self.assertIn("Impossible d'écrire dans le dossier d'enregistrement : "
+                          "un fichier porte déjà ce nom.\n"
+                          f"Dossier : {blocker}/Tessik\n"
+                          "La capture a été copiée dans le presse-papiers.", text)
 
 
 class FullScreen(unittest.TestCase):

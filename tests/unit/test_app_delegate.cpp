@@ -15,8 +15,12 @@ struct TestError {
     QString description() const { return text; }
 };
 
-ScreenDescriptor screenA() { return {11, Rect(0, 0, 1440, 900), 2}; }
-ScreenDescriptor screenB() { return {22, Rect(1440, 0, 1920, 1080), 1}; }
+ScreenDescriptor screenA() {
+    return {11, Rect(0, 0, 1440, 900), 2};
+}
+ScreenDescriptor screenB() {
+    return {22, Rect(1440, 0, 1920, 1080), 1};
+}
 
 DisplayCapture captureOf(const ScreenDescriptor& s) {
     QImage image(int(s.frame.width() * s.scale), int(s.frame.height() * s.scale),
@@ -92,7 +96,8 @@ protected:
         s.alert = [this](const QString& m, const QString& t) { alerts << qMakePair(m, t); };
         screens->screens = {screenA(), screenB()};
         screens->pointerScreen = screenB();
-        capture->captureAllResult = QList<DisplayCapture>{captureOf(screenA()), captureOf(screenB())};
+        capture->captureAllResult =
+            QList<DisplayCapture>{captureOf(screenA()), captureOf(screenB())};
         capture->captureResult = captureOf(screenB());
         app = std::make_unique<AppDelegate>(std::move(s));
     }
@@ -218,17 +223,45 @@ TEST_F(AppDelegateTest, SaveWritesIntoTheCurrentSaveFolder) {
 
 TEST_F(AppDelegateTest, FailedExportShowsTheAlertAndNoToast) {
     launch();
-    fileFailure = AnyError(TestError{"disque plein"});
-    overlay->onComplete(resultOn(screenA()), ExportAction::save);
-    settle();
     composeFailure = AnyError(TestError{"La sélection est vide."});
     overlay->onComplete(resultOn(screenA()), ExportAction::copy);
     settle();
+    clipboard->failure = AnyError(TestError{"encodage impossible"});
+    composeFailure.reset();
+    overlay->onComplete(resultOn(screenA()), ExportAction::copy);
+    settle();
     ASSERT_EQ(alerts.size(), 2);
-    EXPECT_EQ(alerts[0].second, "disque plein");
-    EXPECT_EQ(alerts[1].second, QString::fromUtf8("La sélection est vide."));
+    EXPECT_EQ(alerts[0].second, QString::fromUtf8("La sélection est vide."));
+    EXPECT_EQ(alerts[1].second, "encodage impossible");
     EXPECT_TRUE(toast->shown.isEmpty());
-    EXPECT_TRUE(clipboard->exported.isEmpty());
+}
+
+TEST_F(AppDelegateTest, AFailedSaveLeavesTheCaptureOnTheClipboardAndSaysWhere) {
+    launch();
+    const QString folder = dir.filePath("shots");
+    preferences.setSaveDirectory(folder);
+    const QString reason = QString::fromUtf8(
+        "Impossible d'écrire dans le dossier d'enregistrement : le disque est plein");
+    fileFailure = AnyError(TestError{reason});
+    overlay->onComplete(resultOn(screenA()), ExportAction::save);
+    settle();
+    // The composed image, not the whole capture.
+    ASSERT_EQ(clipboard->exported.size(), 1);
+    EXPECT_EQ(clipboard->exported[0], resultOn(screenA()).capture.image.copy(0, 0, 10, 10));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].first, "Capture impossible");
+    EXPECT_EQ(alerts[0].second,
+              reason + QString::fromUtf8(".\nDossier : ") + folder +
+                  QString::fromUtf8("\nLa capture a été copiée dans le presse-papiers."));
+    EXPECT_TRUE(toast->shown.isEmpty());
+
+    // When the copy fails too, the alert does not claim it.
+    clipboard->failure = AnyError(TestError{"encodage impossible"});
+    overlay->onComplete(resultOn(screenA()), ExportAction::save);
+    settle();
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_EQ(alerts[1].second, reason + QString::fromUtf8(".\nDossier : ") + folder);
+    EXPECT_TRUE(toast->shown.isEmpty());
 }
 
 TEST_F(AppDelegateTest, FullScreenCopiesTheWholeImageWithoutToast) {
