@@ -1,5 +1,7 @@
 #include "App/AppWiring.h"
 
+#include <QGuiApplication>
+
 #include "App/MenuBarController.h"
 #include "App/ShortcutNames.h"
 #include "Capture/QtScreenSource.h"
@@ -19,6 +21,7 @@
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsWindowController.h"
+#include "UI/NotificationToast.h"
 #include "UI/ToastPresenter.h"
 
 namespace {
@@ -56,7 +59,11 @@ AppServices makeProductionServices() {
     s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
         [scales](const QString& name) { return scales->scale(name); }));
     s.clipboardExporter = std::make_unique<ClipboardExporter>();
-    s.toast = std::make_unique<ToastPresenter>();
+    // A Wayland client can neither place a window nor keep it from taking the focus.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        s.toast = std::make_unique<NotificationToast>();
+    else
+        s.toast = std::make_unique<ToastPresenter>();
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };

@@ -143,6 +143,9 @@ void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
     // Qt opens the context menu on a right click only; the tray item's menu opens on a left
     // click too.
     if (reason != QSystemTrayIcon::Trigger || m_menu->isVisible()) return;
+    // A Wayland client knows no pointer position and cannot place a menu of no window: it would
+    // open as an ordinary window. There the panel shows the exported menu itself.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
     m_menu->popup(QCursor::pos());
 }
 
