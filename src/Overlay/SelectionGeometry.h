@@ -12,7 +12,7 @@ namespace SelectionGeometry {
 // point; zones reach outside the rectangle as well as inside.
 std::optional<SelectionHandle> handle(Point at, const Rect& of, double tolerance);
 
-// A new selection dragged out from `origin` to `pointer`; not clamped.
+// A new selection dragged out from `origin` to `pointer`; the view clamps both points first.
 Rect rectFromPoints(Point origin, Point pointer);
 
 // The selection moved so that its origin is `pointer - grabOffset`, kept wholly inside

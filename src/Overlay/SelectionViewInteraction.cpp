@@ -151,7 +151,11 @@ bool SelectionView::applyDrag(Point point) {
     return std::visit(
         Overloaded{
             [&](const DrawingSelection& d) {
-                m_selection = SelectionGeometry::rectFromPoints(d.origin, point);
+                // Only this display's pixels can be captured: a selection drawn past its edge
+                // would show a size the result does not have.
+                m_selection = SelectionGeometry::rectFromPoints(
+                    SelectionGeometry::clamped(d.origin, bounds()),
+                    SelectionGeometry::clamped(point, bounds()));
                 return true;
             },
             [&](const MovingSelection& m) {
@@ -161,7 +165,8 @@ bool SelectionView::applyDrag(Point point) {
             },
             [&](const ResizingSelection& r) {
                 if (!m_selection) return false;
-                m_selection = ::resize(r.handle, *m_selection, point);
+                m_selection =
+                    ::resize(r.handle, *m_selection, SelectionGeometry::clamped(point, bounds()));
                 return true;
             },
             [&](const Annotating& a) {

@@ -17,6 +17,7 @@ from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
 HOTKEY = "ctrl+shift+2"
 ACCENT = (255, 77, 28)
+CREAM = (244, 241, 236)
 TOAST_HEIGHT = 38
 
 
@@ -182,6 +183,23 @@ class CopyAndSave(unittest.TestCase):
                           "un fichier porte déjà ce nom.\n"
                           f"Dossier : {blocker}/Tessik\n"
                           "La capture a été copiée dans le presse-papiers.", text)
+
+
+    def test_a_selection_dragged_onto_the_next_display_stops_at_its_edge(self):
+        with Desktop("side_by_side") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            open_overlays(d, 2)
+            # From LEFT (1440 wide) onto RIGHT: the selection ends at LEFT's last column.
+            d.drag(1200, 300, 1700, 500)
+            time.sleep(0.3)
+            shot = Image.open(d.screenshot(os.path.join(d.tmp, "shot.png"))).convert("RGB")
+            # The right edge's middle handle sits on LEFT's edge, half of it on screen.
+            self.assertEqual(shot.getpixel((1437, 400)), CREAM)
+            d.key("ctrl+c")
+            image = clipboard_images(self, d)
+            self.assertEqual(image.size, (240, 200))
+            assert_pattern_region(self, image, 1200, 300)
 
 
 class FullScreen(unittest.TestCase):

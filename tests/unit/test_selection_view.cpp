@@ -88,10 +88,22 @@ TEST(SelectionViewInteraction, EveryDragReportsTheSelection) {
     EXPECT_EQ(f.changes.size(), 3);
 }
 
-TEST(SelectionViewInteraction, SelectionDrawnPastTheViewIsNotClamped) {
+TEST(SelectionViewInteraction, SelectionDrawnOrResizedPastTheViewStopsAtItsEdges) {
+    // Dragged onto a neighbouring display: the selection, its badge and the copy all end at
+    // this display's edge.
     Fixture f;
     f.select(Rect(700, 500, 300, 250));
-    EXPECT_EQ(f.view.selection(), Rect(700, 500, 300, 250));
+    EXPECT_EQ(f.view.selection(), Rect(700, 500, 100, 100));
+    EXPECT_EQ(f.view.badgeText(), QString::fromUtf8("100 × 100"));
+    f.driver.dragPath({560, 200}, {{-300, -50}});
+    EXPECT_EQ(f.view.selection(), Rect(0, 0, 560, 200));
+    EXPECT_EQ(f.view.badgeText(), QString::fromUtf8("560 × 200"));
+    // The left handle dragged past the left edge, then the top one past the top.
+    f.driver.dragPath({400, 300}, {{600, 400}});
+    f.driver.dragPath({400, 350}, {{-80, 360}});
+    EXPECT_EQ(f.view.selection(), Rect(0, 300, 600, 100));
+    f.driver.dragPath({300, 400}, {{320, 900}});
+    EXPECT_EQ(f.view.selection(), Rect(0, 300, 600, 300));
 }
 
 TEST(SelectionViewInteraction, HandlesAreHitOnlyInSelectMode) {
@@ -469,12 +481,11 @@ TEST(SelectionViewBadInput, ExtremeCoordinatesAndZeroSizeViews) {
     f.driver.dragPath({std::numeric_limits<double>::infinity(), 0}, {{5, 5}});
     EXPECT_FALSE(f.view.grab().isNull());
 
+    // Nothing can be selected on a display without points.
     Fixture zero(Rect(0, 0, 0, 0));
     zero.driver.dragPath({0, 0}, {{100, 100}});
     zero.driver.hover({3, 3});
-    EXPECT_EQ(zero.view.selection(), Rect(0, 0, 100, 100));
-    zero.driver.dragPath({50, 50}, {{95, 95}});  // moving: the upper clamp wins
-    EXPECT_EQ(zero.view.selection(), Rect(-100, -100, 100, 100));
+    EXPECT_FALSE(zero.view.hasSelection());
     EXPECT_TRUE(zero.view.grab().isNull() || zero.view.grab().size().isEmpty());
     zero.view.clearSelection();
     EXPECT_FALSE(zero.view.hasSelection());
