@@ -167,6 +167,7 @@ void AppDelegate::captureFullScreen() {
 }
 
 void AppDelegate::handleCaptureFailure(const CaptureError& error) {
+    if (error.kind == CaptureError::Case::cancelled) return;
     if (error.kind == CaptureError::Case::permissionDenied)
         showOnboarding();
     else

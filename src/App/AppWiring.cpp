@@ -4,7 +4,6 @@
 
 #include "App/MenuBarController.h"
 #include "App/ShortcutNames.h"
-#include "Capture/QtScreenSource.h"
 #include "Capture/ScreenCaptureService.h"
 #include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
@@ -12,12 +11,6 @@
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "Onboarding/OnboardingWindowController.h"
 #include "Overlay/OverlayWindowController.h"
-#include "Platform/DesktopPermissionService.h"
-#include "Platform/GlobalShortcutsPlatform.h"
-#include "Platform/X11/RandrMonitors.h"
-#include "Platform/ScreenScales.h"
-#include "Platform/X11/X11DisplaySource.h"
-#include "Platform/X11/X11Pixels.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsWindowController.h"
@@ -47,17 +40,15 @@ private:
 };
 }  // namespace
 
-AppServices makeProductionServices() {
+AppServices makeProductionServices(PlatformServices platform) {
     // Before anything touches a shortcut name: the launch sequence registers the hot key.
-    installGlobalShortcutsPlatform();
+    if (platform.installGlobalShortcuts) platform.installGlobalShortcuts();
     AppServices s;
     Preferences::installSharedLoginItems(std::make_shared<XdgAutostart>());
     s.preferences = &Preferences::shared();
-    s.permissions = std::make_unique<DesktopPermissionService>();
-    s.screens = std::make_unique<QtScreenSource>(&RandrMonitors::idForName, &X11Pixels::pointer);
-    auto scales = ScreenScales::tracking();
-    s.captureService = std::make_unique<ScreenCaptureService>(std::make_unique<X11DisplaySource>(
-        [scales](const QString& name) { return scales->scale(name); }));
+    s.permissions = std::move(platform.permissions);
+    s.screens = std::move(platform.screens);
+    s.captureService = std::make_unique<ScreenCaptureService>(std::move(platform.displaySource));
     s.clipboardExporter = std::make_unique<ClipboardExporter>();
     // A Wayland client can neither place a window nor keep it from taking the focus.
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
@@ -68,7 +59,7 @@ AppServices makeProductionServices() {
         return std::make_unique<FileExporter>(directory);
     };
     s.overlay = std::make_unique<OverlayWindowController>(
-        OverlayWindowController::Platform{&X11Pixels::pointer, &X11Pixels::fitWindow});
+        OverlayWindowController::Platform{platform.pointer, platform.fitWindowToPixels});
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

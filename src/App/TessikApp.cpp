@@ -14,11 +14,12 @@
 #include "App/CommandLine.h"
 #include "App/MainMenu.h"
 #include "App/MainMenuBar.h"
-#include "App/SessionCheck.h"
 #include "App/SingleInstance.h"
 #include "Base/ApplicationId.h"
 #include "Export/AtomicFileWriter.h"
 #include "GlobalShortcuts/RecorderEnvironment.h"
+#include "Platform/PlatformServices.h"
+#include "Platform/Session.h"
 #include "Platform/UnixSignals.h"
 #include "Settings/Preferences.h"
 
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     // Declared before the application so that it is released after the X connection closes:
     // an instance that relaunches Tessik has let go of its key grabs by then.
     std::optional<SingleInstance> instance;
+    const SessionKind session = Session::detect(QProcessEnvironment::systemEnvironment());
+    Session::selectQtPlatform(session);
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Tessik");
     QApplication::setApplicationName("Tessik");
@@ -51,10 +54,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(
         AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
-    if (SessionCheck::isWaylandSession(QProcessEnvironment::systemEnvironment()))
-        return showAndQuit(SessionCheck::waylandMessage(), SessionCheck::waylandInformativeText(),
-                           QMessageBox::Warning, 1);
-    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool x11 = Session::current() == SessionKind::x11;
     instance.emplace(qEnvironmentVariable(x11 ? "DISPLAY" : "WAYLAND_DISPLAY"), x11);
     // Long enough for an instance that relaunches Tessik to finish quitting.
     switch (instance->acquire(request.command, 3000)) {
@@ -72,8 +72,12 @@ int main(int argc, char** argv) {
             return 1;
     }
 
+    PlatformServices platform = makePlatformServices(Session::current());
+    if (platform.missing)
+        return showAndQuit(platform.missing->message, platform.missing->informativeText,
+                           QMessageBox::Warning, 1);
     UnixSignals unixSignals;
-    AppDelegate delegate(makeProductionServices());
+    AppDelegate delegate(makeProductionServices(std::move(platform)));
     // A save cut short (where the file system has no unnamed files) left a hidden file behind;
     // off the main thread, as the folder may be large or slow.
     (void)QtConcurrent::run(AtomicFileWriter::removeStaleTemporaries,

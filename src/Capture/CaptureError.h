@@ -4,7 +4,8 @@
 
 // The capture failures, each with its French description.
 struct CaptureError {
-    enum class Case { captureFailed, permissionDenied, displayUnavailable };
+    // `cancelled`: the user dismissed the desktop's own capture prompt; the capture ends silently.
+    enum class Case { captureFailed, permissionDenied, displayUnavailable, cancelled };
 
     Case kind = Case::captureFailed;
     QString underlying;  // captureFailed only: the system error's description
@@ -12,6 +13,7 @@ struct CaptureError {
     static CaptureError captureFailed(const QString& text) { return {Case::captureFailed, text}; }
     static CaptureError permissionDenied() { return {Case::permissionDenied, {}}; }
     static CaptureError displayUnavailable() { return {Case::displayUnavailable, {}}; }
+    static CaptureError cancelled() { return {Case::cancelled, {}}; }
 
     // A system error (its origin, code and description) as a capture error. Only a refusal of
     // the capture service's own permission is permissionDenied; X11 has no such refusal, so
@@ -22,6 +24,8 @@ struct CaptureError {
         QString description;
     };
     static constexpr const char* permissionDomain = "ScreenCapturePermission";
+    // The user's own cancellation of a capture the desktop asked about.
+    static constexpr const char* cancelDomain = "ScreenCaptureCancel";
     static CaptureError from(const SystemError& error);
 
     QString description() const;

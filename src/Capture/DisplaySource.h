@@ -31,6 +31,12 @@ struct StillCaptureRequest {
     std::optional<Rect> sourceRect;  // points from the display's top-left; whole display if absent
 };
 
+// One display of a capture taken as one moment.
+struct StillCapture {
+    SourceDisplay display;
+    StillCaptureRequest request;
+};
+
 // The platform's screen capture service. Both operations deliver their outcome exactly once
 // through the completion, possibly later and on any thread; the caller hops back to its own
 // thread. Refusals carry CaptureError::permissionDomain so that CaptureError::from recognises
@@ -40,6 +46,7 @@ public:
     using Failure = CaptureError::SystemError;
     using ContentOutcome = std::expected<DisplayContent, Failure>;
     using ImageOutcome = std::expected<QImage, Failure>;
+    using ImagesOutcome = std::expected<QList<QImage>, Failure>;
 
     // The failure of a capture whose display has gone since it was listed.
     static constexpr const char* sourceDomain = "DisplaySource";
@@ -52,4 +59,12 @@ public:
     virtual void fetchContent(std::function<void(ContentOutcome)> completion) = 0;
     virtual void captureImage(const SourceDisplay& display, const StillCaptureRequest& request,
                               std::function<void(ImageOutcome)> completion) = 0;
+    // Several displays at one moment, images in the order asked; the first failure fails the
+    // whole. The default captures them one after another; a source that can only take the
+    // whole desktop at once (a portal) takes it once.
+    virtual void captureImages(QList<StillCapture> captures,
+                               std::function<void(ImagesOutcome)> completion);
+    // Primes the capture path once per process, whatever the outcome. The default captures one
+    // pixel of the display and discards it.
+    virtual void warmUp(const SourceDisplay& display, std::function<void()> done);
 };

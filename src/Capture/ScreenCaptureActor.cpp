@@ -66,15 +66,19 @@ CaptureError ScreenCaptureActor::captureFailure(const DisplaySource::Failure& fa
     return CaptureError::from(failure);
 }
 
+StillCaptureRequest ScreenCaptureActor::wholeDisplay(const ScreenDescriptor& screen,
+                                                     const SourceDisplay& display) {
+    return {QSize(roundHalfAway(screen.scale * display.size.width),
+                  roundHalfAway(screen.scale * display.size.height)),
+            std::nullopt};
+}
+
 void ScreenCaptureActor::capture(ScreenDescriptor screen,
                                  Done<CaptureExpected<DisplayCapture>> done) {
     display(screen.displayID, [this, screen, done](DisplayResult display) {
         if (!display) return done(std::unexpected(display.error()));
-        const StillCaptureRequest request{QSize(roundHalfAway(screen.scale * display->size.width),
-                                                roundHalfAway(screen.scale * display->size.height)),
-                                          std::nullopt};
         m_source->captureImage(
-            *display, request,
+            *display, wholeDisplay(screen, *display),
             onActor<DisplaySource::ImageOutcome>(
                 [this, screen, done](DisplaySource::ImageOutcome image) {
                     if (!image) return done(std::unexpected(captureFailure(image.error())));
@@ -85,32 +89,55 @@ void ScreenCaptureActor::capture(ScreenDescriptor screen,
 
 void ScreenCaptureActor::captureAll(QList<ScreenDescriptor> screens,
                                     Done<CaptureExpected<QList<DisplayCapture>>> done) {
-    captureNext(std::move(screens), std::make_shared<QList<DisplayCapture>>(), std::move(done));
+    findNext(std::move(screens), std::make_shared<QList<StillCapture>>(), std::move(done));
 }
 
-void ScreenCaptureActor::captureNext(QList<ScreenDescriptor> screens,
-                                     std::shared_ptr<QList<DisplayCapture>> taken,
-                                     Done<CaptureExpected<QList<DisplayCapture>>> done) {
-    // One display at a time, in order; the first failure drops what was taken.
-    if (taken->size() == screens.size()) return done(*taken);
-    const ScreenDescriptor next = screens[taken->size()];
-    capture(next, [this, screens, taken, done](CaptureExpected<DisplayCapture> one) {
-        if (!one) return done(std::unexpected(one.error()));
-        taken->append(*one);
-        captureNext(screens, taken, done);
+void ScreenCaptureActor::findNext(QList<ScreenDescriptor> screens,
+                                  std::shared_ptr<QList<StillCapture>> found,
+                                  Done<CaptureExpected<QList<DisplayCapture>>> done) {
+    // Every display is found first, then all are captured as one moment, in order; the first
+    // failure drops what was taken.
+    if (found->size() == screens.size()) return captureFound(screens, *found, done);
+    const ScreenDescriptor next = screens[found->size()];
+    display(next.displayID, [this, screens, next, found, done](DisplayResult display) {
+        if (!display) return done(std::unexpected(display.error()));
+        found->append({*display, wholeDisplay(next, *display)});
+        findNext(screens, found, done);
     });
+}
+
+void ScreenCaptureActor::captureFound(const QList<ScreenDescriptor>& screens,
+                                      const QList<StillCapture>& found,
+                                      Done<CaptureExpected<QList<DisplayCapture>>> done) {
+    if (screens.isEmpty()) return done(QList<DisplayCapture>{});
+    m_source->captureImages(
+        found, onActor<DisplaySource::ImagesOutcome>(
+                   [this, screens, done](DisplaySource::ImagesOutcome images) {
+                       if (!images) return done(std::unexpected(captureFailure(images.error())));
+                       QList<DisplayCapture> captures;
+                       for (qsizetype i = 0; i < screens.size() && i < images->size(); ++i)
+                           captures.append({screens[i], (*images)[i]});
+                       done(captures);
+                   }));
 }
 
 void ScreenCaptureActor::warmUpScreenshotPipeline(std::function<void()> done) {
     if (m_hasWarmedScreenshotPipeline) return done();
     shareableContent(false, [this, done](ContentResult content) {
         if (!content || content->displays.isEmpty()) return done();
-        const StillCaptureRequest onePixel{QSize(1, 1), Rect(0, 0, 1, 1)};
-        m_source->captureImage(content->displays.first(), onePixel,
-                               onActor<DisplaySource::ImageOutcome>([this, done](auto) {
-                                   m_hasWarmedScreenshotPipeline = true;
-                                   done();
-                               }));
+        QPointer<ScreenCaptureActor> self(this);
+        m_source->warmUp(content->displays.first(), [self, done] {
+            // The source may answer on any thread.
+            if (!self) return;
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, done] {
+                    if (self) self->m_hasWarmedScreenshotPipeline = true;
+                    done();
+                },
+                QThread::currentThread() == self->thread() ? Qt::DirectConnection
+                                                           : Qt::QueuedConnection);
+        });
     });
 }
 

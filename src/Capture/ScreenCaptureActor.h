@@ -33,8 +33,12 @@ public:
     void warmUpScreenshotPipeline(std::function<void()> done);
 
 private:
-    void captureNext(QList<ScreenDescriptor> screens, std::shared_ptr<QList<DisplayCapture>> taken,
-                     Done<CaptureExpected<QList<DisplayCapture>>> done);
+    static StillCaptureRequest wholeDisplay(const ScreenDescriptor& screen,
+                                            const SourceDisplay& display);
+    void findNext(QList<ScreenDescriptor> screens, std::shared_ptr<QList<StillCapture>> found,
+                  Done<CaptureExpected<QList<DisplayCapture>>> done);
+    void captureFound(const QList<ScreenDescriptor>& screens, const QList<StillCapture>& found,
+                      Done<CaptureExpected<QList<DisplayCapture>>> done);
     CaptureError captureFailure(const DisplaySource::Failure& failure);
     // The source may answer on any thread; continue on this one.
     template <class T>

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QSize>
+#include <QString>
+#include <QWindow>
+
+#include "Capture/DisplaySource.h"
+#include "Capture/GlobalSpace.h"
+#include "Capture/PermissionService.h"
+#include "Capture/ScreenSource.h"
+#include "Platform/Session.h"
+
+// What a session is missing for Tessik to work at all: the alert shown before quitting.
+struct MissingService {
+    QString message;
+    QString informativeText;
+};
+
+// The implementations of the platform services for one kind of session. Made once, right after
+// the application object, by makePlatformServices; what a session cannot offer is left empty.
+struct PlatformServices {
+    std::unique_ptr<ScreenSource> screens;
+    std::unique_ptr<DisplaySource> displaySource;
+    std::unique_ptr<PermissionService> permissions;
+    // Where the pointer is, for the overlays; empty: Qt's own.
+    GlobalSpace::PointerLocator pointer;
+    // Gives a window exactly this size in pixels; empty: windows are left as Qt sizes them.
+    std::function<void(WId window, QSize pixels)> fitWindowToPixels;
+    // Installs the hot-key backend and keyboard layout into the shortcut module, before any
+    // shortcut name is used. Empty: no system-wide shortcut in this session.
+    std::function<void()> installGlobalShortcuts;
+    // Set when the session lacks something Tessik cannot work without.
+    std::optional<MissingService> missing;
+};
+
+PlatformServices makePlatformServices(SessionKind kind);
+PlatformServices makeX11Services();
+PlatformServices makeWaylandServices();

@@ -1,0 +1,353 @@
+"""Wayland end-to-end rig: a private headless sway with two outputs (HEADLESS-1 1280x720 at scale
+1; HEADLESS-2 1920x1080 at scale 2, seen as 960x540 at 1280,0), its own D-Bus session bus, one
+background image per output, a wayvnc per output (a persistent virtual pointer and keyboard,
+driven through wayland/rfb.py) and the screenshot portal: "real" (xdg-desktop-portal with the
+wlr backend), "mock" (xdg-desktop-portal with wayland/mockportal.py, whose answers a test
+chooses) or "none". Everything started is stopped by pid, also when a test fails.
+
+    with WaylandDesktop(portal="mock") as d:
+        d.start_tessik()
+        ...
+
+As a command, it runs one command inside such a desktop (the environment is passed on):
+    python3 wlrig.py [--portal real|mock|none] -- COMMAND [ARGS...]
+
+sway refuses to run as root: as root it runs alone in a user namespace, every other process
+stays root and connects normally.
+"""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from rig import TESSIK, wait_until
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "wayland")
+PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+
+# name, mode (buffer pixels), logical position, scale
+OUTPUTS = [("HEADLESS-1", (1280, 720), (0, 0), 1), ("HEADLESS-2", (1920, 1080), (1280, 0), 2)]
+MOCK_NAME = "org.freedesktop.impl.portal.desktop.tessikmock"
+PORTAL_PATH = "/org/freedesktop/portal/desktop"
+
+
+def logical_rect(index):
+    """An output's rectangle in logical pixels: (x, y, width, height)."""
+    _, (w, h), (x, y), scale = OUTPUTS[index]
+    return x, y, w // scale, h // scale
+
+
+class WaylandDesktop:
+    def __init__(self, portal="mock", backgrounds=None, env=None):
+        self.portal = portal
+        self.backgrounds = backgrounds  # one image per output, of its buffer size, or None
+        self.extra_env = env or {}
+        self.procs = []
+        self.tessik = None
+        self.tmp = None
+
+    # -- lifecycle ---------------------------------------------------------------------------
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def _start(self):
+        self.tmp = tempfile.mkdtemp(prefix="tessik-wl-")
+        self.run_dir = os.path.join(self.tmp, "run")
+        self.home = os.path.join(self.tmp, "home")
+        for d in (self.run_dir, os.path.join(self.tmp, "services"),
+                  os.path.join(self.tmp, "portals")):
+            os.makedirs(d)
+        for sub in (".config", ".cache", ".local/share", "Pictures"):
+            os.makedirs(os.path.join(self.home, sub))
+        os.chmod(self.run_dir, 0o700)
+        self.wayland_display = ""
+        self._start_bus()
+        self._start_sway()
+        self._start_backgrounds()
+        self._start_input()
+        if self.portal != "none":
+            self._start_portal()
+        # A whole-desktop capture right after windows map can miss the second output once.
+        self.prime()
+
+    def _start_bus(self):
+        conf = os.path.join(self.tmp, "session.conf")
+        with open(conf, "w") as f:
+            f.write(f"""<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path={self.run_dir}/bus</listen>
+  <servicedir>{self.tmp}/services</servicedir>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+""")
+        with open(os.path.join(self.tmp, "services",
+                               "org.freedesktop.impl.portal.PermissionStore.service"), "w") as f:
+            f.write("[D-BUS Service]\nName=org.freedesktop.impl.portal.PermissionStore\n"
+                    "Exec=/usr/libexec/xdg-permission-store\n")
+        self._spawn(["dbus-daemon", "--config-file=" + conf, "--nofork"], "dbus")
+        self.bus_address = f"unix:path={self.run_dir}/bus"
+        wait_until(lambda: os.path.exists(os.path.join(self.run_dir, "bus")), timeout=10,
+                   what="the session bus")
+
+    def _start_sway(self):
+        conf = os.path.join(self.tmp, "sway.conf")
+        with open(conf, "w") as f:
+            for name, (w, h), (x, y), scale in OUTPUTS:
+                f.write(f"output {name} mode {w}x{h} position {x} {y} scale {scale}\n")
+            f.write("xwayland disable\ndefault_border none\n")
+        argv = ["sway", "-c", conf]
+        if os.getuid() == 0:
+            argv = ["unshare", "--user", "--map-user=1000", "--map-group=1000"] + argv
+        self._spawn(argv, "sway", env=self.env(WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                                              WLR_RENDERER="pixman",
+                                              WLR_HEADLESS_OUTPUTS=str(len(OUTPUTS))))
+        wait_until(lambda: self.swaymsg("-t", "get_outputs", check=False).returncode == 0,
+                   timeout=15, what="sway")
+        names = [n for n in os.listdir(self.run_dir) if n.startswith("wayland-")
+                 and not n.endswith(".lock")]
+        if not names:
+            raise RuntimeError("sway did not start:\n" + self.read_log("sway"))
+        self.wayland_display = sorted(names)[0]
+
+    def _start_backgrounds(self):
+        colours = ["#336699", "#996633"]
+        for i, (name, *_rest) in enumerate(OUTPUTS):
+            image = self.backgrounds[i] if self.backgrounds else None
+            argv = ["swaybg", "-o", name] + (["-i", image, "-m", "fill"] if image
+                                              else ["-c", colours[i]])
+            self._spawn(argv, f"swaybg{i + 1}")
+
+    def _start_input(self):
+        self.vnc = []
+        for i, (name, *_rest) in enumerate(OUTPUTS):
+            sock = os.path.join(self.run_dir, f"vnc{i + 1}.sock")
+            self._spawn(["wayvnc", "-u", "-o", name, sock], f"vnc{i + 1}")
+            self.vnc.append(sock)
+        wait_until(lambda: all(os.path.exists(s) for s in self.vnc), timeout=10, what="wayvnc")
+
+    def _start_portal(self):
+        portal_env = {}
+        if self.portal == "real":
+            self._spawn(["pipewire"], "pipewire")
+            time.sleep(0.3)
+            self._spawn(["/usr/libexec/xdg-desktop-portal-wlr"], "xdpw")
+        else:
+            with open(os.path.join(self.tmp, "portals", "tessikmock.portal"), "w") as f:
+                f.write(f"[portal]\nDBusName={MOCK_NAME}\nInterfaces="
+                        "org.freedesktop.impl.portal.Screenshot;org.freedesktop.impl.portal.Access;"
+                        "org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=sway\n")
+            self._spawn([PYTHON, os.path.join(TOOLS, "mockportal.py")], "mock",
+                        env=self.env(MOCK_OUT=self.run_dir))
+            wait_until(lambda: "ready" in self.read_log("mock"), timeout=15, what="the mock portal")
+            portal_env["XDG_DESKTOP_PORTAL_DIR"] = os.path.join(self.tmp, "portals")
+        self._spawn(["/usr/libexec/xdg-desktop-portal", "-r"], "xdp", env=self.env(**portal_env))
+        wait_until(lambda: "portal.Screenshot" in self.run(
+            ["gdbus", "introspect", "--session", "--dest", "org.freedesktop.portal.Desktop",
+             "--object-path", PORTAL_PATH], check=False).stdout, timeout=15, what="the portal")
+
+    def prime(self):
+        for name, *_rest in OUTPUTS:
+            self.run(["grim", "-o", name, "-"], check=False, text=False)
+
+    def stop(self):
+        if self.tessik and self.tessik.poll() is None:
+            self.tessik.terminate()
+            try:
+                self.tessik.wait(5)
+            except subprocess.TimeoutExpired:
+                self.tessik.kill()
+                self.tessik.wait()
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self.procs = []
+        if self.tmp and not os.environ.get("TESSIK_KEEP_E2E"):
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- environment -------------------------------------------------------------------------
+    def env(self, **extra):
+        e = {k: v for k, v in os.environ.items()
+             if k not in ("DISPLAY", "QT_SCREEN_SCALE_FACTORS", "QT_SCALE_FACTOR",
+                          "XDG_SESSION_TYPE", "XAUTHORITY")}
+        e.update({
+            "HOME": self.home,
+            "XDG_CONFIG_HOME": os.path.join(self.home, ".config"),
+            "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
+            "XDG_DATA_HOME": os.path.join(self.home, ".local/share"),
+            "XDG_RUNTIME_DIR": self.run_dir,
+            "XDG_CURRENT_DESKTOP": "sway",
+            "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.run_dir}/bus",
+            "SWAYSOCK": os.path.join(self.run_dir, "sway.sock"),
+            "WAYLAND_DISPLAY": self.wayland_display,
+            "QT_QPA_PLATFORM": "wayland",
+            "LC_ALL": "C.UTF-8",
+        })
+        if len(getattr(self, "vnc", [])) == len(OUTPUTS):
+            e.update({f"VNC{i + 1}": s for i, s in enumerate(self.vnc)})
+        e["WL_DIR"] = self.tmp
+        e.update(self.extra_env)
+        e.update(extra)
+        return {k: v for k, v in e.items() if v is not None}  # None removes a variable
+
+    def _spawn(self, argv, name, **kw):
+        log = open(os.path.join(self.tmp, f"{name}.log"), "ab")
+        proc = subprocess.Popen(argv, env=kw.pop("env", None) or self.env(), stdout=log,
+                                stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def read_log(self, name):
+        try:
+            with open(os.path.join(self.tmp, f"{name}.log"), encoding="utf-8",
+                      errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def run(self, argv, check=True, **kw):
+        return subprocess.run(argv, env=kw.pop("env", None) or self.env(), check=check,
+                              capture_output=True, text=kw.pop("text", True),
+                              timeout=kw.pop("timeout", 30), **kw)
+
+    def path(self, *parts):
+        return os.path.join(self.home, *parts)
+
+    # -- tessik ------------------------------------------------------------------------------
+    def start_tessik(self, args=(), env=None, wait=True):
+        """Starts tessik; its output goes to tessik.log in the temp dir. It shows no window at
+        launch: ready means it connected to the display and the bus and stays alive."""
+        self.tessik_log = os.path.join(self.tmp, "tessik.log")
+        log = open(self.tessik_log, "ab")
+        self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})), stdout=log,
+                                       stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        if wait:
+            self.wait_for_tessik_ready()
+        return self.tessik
+
+    def wait_for_tessik_ready(self, timeout=15, settle=1.0):
+        deadline = time.monotonic() + settle
+        while time.monotonic() < deadline:
+            if self.tessik.poll() is not None:
+                raise RuntimeError(f"tessik exited with {self.tessik.returncode}:\n{self.log()}")
+            time.sleep(0.05)
+
+    def log(self):
+        return self.read_log("tessik")
+
+    def stop_tessik(self, sig=signal.SIGTERM, timeout=10):
+        self.tessik.send_signal(sig)
+        return self.tessik.wait(timeout)
+
+    # -- sway --------------------------------------------------------------------------------
+    def swaymsg(self, *args, check=True):
+        return self.run(["swaymsg", *args], check=check)
+
+    def tree(self):
+        return json.loads(self.swaymsg("-t", "get_tree").stdout)
+
+    def windows(self, pid=None):
+        """Top-level windows (of a process, by default tessik's) with the output they are on."""
+        pid = pid or (self.tessik.pid if self.tessik else None)
+        found = []
+
+        def walk(node, output):
+            if node.get("type") == "output":
+                output = node.get("name")
+            if node.get("pid") and (pid is None or node.get("pid") == pid):
+                found.append(dict(node, output=output))
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child, output)
+        walk(self.tree(), None)
+        return found
+
+    def overlays(self):
+        """Tessik's fullscreen windows, by output name."""
+        return {w["output"]: w for w in self.windows() if w.get("fullscreen_mode")}
+
+    def focused_output(self):
+        for o in json.loads(self.swaymsg("-t", "get_outputs").stdout):
+            if o.get("focused"):
+                return o["name"]
+        return None
+
+    # -- input (coordinates are the output's buffer pixels) ----------------------------------
+    def rfb(self, output, *commands):
+        self.run([PYTHON, os.path.join(TOOLS, "rfb.py"), self.vnc[output], *commands])
+
+    def drag(self, output, x0, y0, x1, y1, steps=4):
+        moves = [f"move:{x0 + (x1 - x0) * i // steps},{y0 + (y1 - y0) * i // steps}"
+                 for i in range(1, steps + 1)]
+        self.rfb(output, f"move:{x0},{y0}", f"down:{x0},{y0}", *moves, f"up:{x1},{y1}")
+
+    def key(self, output, keysym):
+        self.rfb(output, f"key:{keysym:x}")
+
+    def ctrl(self, output, keysym):
+        self.rfb(output, "keydown:ffe3", f"key:{keysym:x}", "keyup:ffe3")
+
+    # -- clipboard, screen, portal -----------------------------------------------------------
+    def paste_types(self):
+        r = self.run(["wl-paste", "--list-types"], check=False, timeout=10)
+        return r.stdout.split() if r.returncode == 0 else []
+
+    def paste(self, mime):
+        r = subprocess.run(["wl-paste", "--no-newline", "-t", mime], env=self.env(),
+                           capture_output=True, timeout=15)
+        return r.stdout if r.returncode == 0 else None
+
+    def grim(self, output, path):
+        self.run(["grim", "-o", OUTPUTS[output][0], path])
+        return path
+
+    def mock(self, method, *args):
+        """Calls the mock portal's control interface (com.example.TessikMock)."""
+        return self.run(["gdbus", "call", "--session", "--dest", MOCK_NAME, "--object-path",
+                         PORTAL_PATH, "--method", f"com.example.TessikMock.{method}",
+                         *[str(a) for a in args]]).stdout.strip()
+
+    def set_screenshot_permission(self, answer):
+        """Stores the permission store's screenshot answer ("yes"/"no") for unsandboxed apps."""
+        self.run(["gdbus", "call", "--session", "--dest",
+                  "org.freedesktop.impl.portal.PermissionStore", "--object-path",
+                  "/org/freedesktop/impl/portal/PermissionStore", "--method",
+                  "org.freedesktop.impl.portal.PermissionStore.SetPermission",
+                  "screenshot", "true", "screenshot", "", f"['{answer}']"])
+
+
+def main(argv):
+    portal = "mock"
+    if argv[:1] == ["--portal"]:
+        portal, argv = argv[1], argv[2:]
+    if argv[:1] == ["--"]:
+        argv = argv[1:]
+    if not argv:
+        print(__doc__, file=sys.stderr)
+        return 2
+    with WaylandDesktop(portal=portal) as d:
+        return subprocess.call(argv, env=d.env())
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
