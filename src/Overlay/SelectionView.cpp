@@ -126,6 +126,18 @@ void SelectionView::refreshToolbar() {
     invalidateFootprint();
 }
 
+namespace {
+
+// The bar's origin along one axis: `wanted`, kept 4 points inside [low, high]; on a display
+// with less room the margins shrink, and where the bar is longer than the display it ends at
+// the far edge, so that its last items (copy and save) stay on screen.
+double keptInside(double wanted, double length, double low, double high) {
+    const double margin = std::clamp((high - low - length) / 2, 0.0, 4.0);
+    return std::min(std::max(wanted, low + margin), high - length - margin);
+}
+
+}  // namespace
+
 void SelectionView::placeToolbar() {
     if (!m_selection || m_selection->isEmpty()) {
         m_toolbar->hide();
@@ -139,13 +151,13 @@ void SelectionView::placeToolbar() {
         y = s.maxY() + 10;
         if (y + size.height > b.maxY() - 4) y = s.minY() + 10;
     }
-    double x = s.midX() - size.width / 2;
-    x = std::max(x, b.minX() + 4);
-    x = std::min(x, b.maxX() - size.width - 4);
-    y = std::max(y, b.minY() + 4);
-    y = std::min(y, b.maxY() - size.height - 4);
-    // The bar sits on whole points; its origin is its lower-left corner in view space.
-    const QRect target = widgetRect(Rect(std::round(x), std::round(y), size.width, size.height));
+    const double x = keptInside(s.midX() - size.width / 2, size.width, b.minX(), b.maxX());
+    y = keptInside(y, size.height, b.minY(), b.maxY());
+    // The bar sits on whole points; its origin is its lower-left corner in view space. It may
+    // reach past the view's edge, so it is not clipped to the view as drawn areas are.
+    const QRect target = QRectF(std::round(x), m_viewSize.height - std::round(y) - size.height,
+                                size.width, size.height)
+                             .toAlignedRect();
     m_toolbar->setGeometry(target.x(), target.y(), int(size.width), int(size.height));
     m_toolbar->show();
 }

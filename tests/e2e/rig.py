@@ -30,6 +30,9 @@ LAYOUTS = {
     # 2560x1440 pixels at scale 1.5: 1706.67 points, not a whole number.
     "three_halves": ("4480x1440", [("WIDE", 2560, 1440, 0, 0, True),
                                    ("RIGHT", 1920, 1080, 2560, 0, False)], "WIDE=1.5;RIGHT=1"),
+    # A 1080x1920 portrait display at scale 2: 540 points, narrower than the overlay's tool bar.
+    "portrait_hidpi": ("3000x1920", [("TALL", 1080, 1920, 0, 0, True),
+                                     ("RIGHT", 1920, 1080, 1080, 0, False)], "TALL=2;RIGHT=1"),
     "single": ("1920x1080", [("MAIN", 1920, 1080, 0, 0, True)], None),
     "uhd": ("5760x2160", [("UHD", 3840, 2160, 0, 0, True),
                           ("FHD", 1920, 1080, 3840, 0, False)], None),

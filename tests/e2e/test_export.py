@@ -13,6 +13,7 @@ import unittest
 from PIL import Image
 
 import patterns
+import toolbar
 from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
 HOTKEY = "ctrl+shift+2"
@@ -200,6 +201,23 @@ class CopyAndSave(unittest.TestCase):
             image = clipboard_images(self, d)
             self.assertEqual(image.size, (240, 200))
             assert_pattern_region(self, image, 1200, 300)
+
+
+    def test_the_tool_bar_keeps_copy_on_screen_on_a_display_narrower_than_itself(self):
+        with Desktop("portrait_hidpi") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            d.xdotool("mousemove", 500, 500)
+            open_overlays(d, 2)
+            selection = (200, 400, 800, 900)
+            d.drag(*selection)
+            time.sleep(0.3)
+            d.xdotool("mousemove",
+                      *toolbar.item_point("copy", selection, (0, 0, 1080, 1920, 2)))
+            d.xdotool("click", 1)
+            image = clipboard_images(self, d)
+            self.assertEqual(image.size, (600, 500))
+            assert_pattern_region(self, image, 200, 400)
 
 
 class FullScreen(unittest.TestCase):

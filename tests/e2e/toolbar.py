@@ -1,7 +1,9 @@
 """Where the overlay's tool bar puts each of its items, so tests can click them like a user.
 
 The tool bar is 582x44 points, placed 10 points below the selection (above it, or inside it at
-the bottom, when there is no room), centred on it and kept 4 points inside the display."""
+the bottom, when there is no room), centred on it and kept 4 points inside the display; on a
+display with less room the margins shrink, and on one narrower than the bar it ends at the
+display's right edge."""
 
 WIDTH, HEIGHT = 582, 44
 
@@ -14,6 +16,11 @@ ITEMS = {
     "thin": (346, 30), "medium": (376, 30), "thick": (406, 30),
     "undo": (445, 30), "redo": (475, 30), "save": (514, 30), "copy": (544, 30),
 }
+
+
+def kept_inside(wanted, length, low, high):
+    margin = min(max((high - low - length) / 2, 0), 4)
+    return min(max(wanted, low + margin), high - length - margin)
 
 
 def item_point(item, selection, display):
@@ -34,7 +41,7 @@ def item_point(item, selection, display):
         if y < 4:
             y = bottom - 10 - HEIGHT
     x = (left + right) / 2 - WIDTH / 2
-    x = min(max(x, 4), width - WIDTH - 4)
-    y = min(max(y, 4), height - HEIGHT - 4)
+    x = kept_inside(x, WIDTH, 0, width)
+    y = kept_inside(y, HEIGHT, 0, height)
     ix, iw = ITEMS[item]
     return (round(dx + (x + ix + iw / 2) * scale), round(dy + (y + 22) * scale))

@@ -439,6 +439,28 @@ TEST(SelectionViewToolbar, PlacedBelowAboveOrInsideTheSelection) {
     }
 }
 
+TEST(SelectionViewToolbar, StaysWholeOnANarrowDisplayOrKeepsItsCopyAndSave) {
+    struct Case {
+        double viewWidth;
+        int barLeft;  // in the view's widget
+    };
+    const Case cases[] = {
+        {590, 4},    // the usual margins still fit
+        {586, 2},    // narrower: the margins shrink, the bar stays whole
+        {582, 0},    // exactly the bar
+        {540, -42},  // a 1080-pixel portrait display at 2x: the bar ends at the right edge
+    };
+    for (const Case& c : cases) {
+        Fixture f(Rect(0, 0, c.viewWidth, 960), 2);
+        f.select(Rect(100, 500, 300, 250));
+        const QRect bar = f.view.toolbar()->geometry();
+        EXPECT_EQ(bar, QRect(c.barLeft, 960 - 446 - 44, 582, 44)) << c.viewWidth;  // 54 below
+        // Save (514) and copy (544), each 30 wide, are inside the view.
+        EXPECT_GE(bar.x() + 514, 0) << c.viewWidth;
+        EXPECT_LE(bar.x() + 574, int(c.viewWidth)) << c.viewWidth;
+    }
+}
+
 TEST(SelectionViewToolbar, FollowsTheSelectionWhileDrawn) {
     Fixture f;
     f.driver.press({100, 500});
