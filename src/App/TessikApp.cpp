@@ -22,15 +22,14 @@
 #include "Platform/Session.h"
 #include "Platform/UnixSignals.h"
 #include "Settings/Preferences.h"
+#include "UI/AlertBox.h"
 
 namespace TessikApp {
 
 namespace {
 int showAndQuit(const QString& message, const QString& informativeText, QMessageBox::Icon icon,
                 int exitCode) {
-    QMessageBox box(icon, message, message, QMessageBox::Ok);
-    box.setInformativeText(informativeText);
-    box.exec();
+    AlertBox::run(icon, message, informativeText);
     return exitCode;
 }
 }  // namespace
