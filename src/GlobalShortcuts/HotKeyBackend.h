@@ -19,7 +19,15 @@ inline constexpr int eventNotHandledErr = -9874;
 
 // One keyboard event handed to the registry by the platform.
 struct HotKeyEvent {
-    enum Kind { rawKeyDown = 1, rawKeyUp = 3, hotKeyPressed = 5, hotKeyReleased = 6 };
+    // A backend that learns the platform's answer later (a desktop portal) accepts at once and
+    // reports a refusal afterwards as `registrationRefused`, with the identity and the status.
+    enum Kind {
+        rawKeyDown = 1,
+        rawKeyUp = 3,
+        hotKeyPressed = 5,
+        hotKeyReleased = 6,
+        registrationRefused = 64
+    };
     int kind = 0;
     // Hot-key events: the identity the hot key was registered with.
     quint32 signature = 0;
@@ -27,6 +35,8 @@ struct HotKeyEvent {
     // Raw key events: the key code and classic modifier bits of the key.
     quint32 keyCode = 0;
     quint32 modifiers = 0;
+    // Refusals: the platform's status.
+    int status = 0;
 };
 
 // A shortcut the desktop itself uses, as the desktop lists it.

@@ -154,6 +154,8 @@ int hotKeyRegistryEventHandler(const HotKeyEvent* event) {
         case HotKeyEvent::hotKeyPressed:
         case HotKeyEvent::hotKeyReleased:
             return handleHotKeyEvent(*event);
+        case HotKeyEvent::registrationRefused:
+            return handleRefusal(*event);
         default:
             return eventNotHandledErr;
     }
@@ -169,6 +171,16 @@ int handleHotKeyEvent(const HotKeyEvent& event) {
         run(hotKey.onKeyDown, hotKey.shortcut);
     else
         run(hotKey.onKeyUp, hotKey.shortcut);
+    return noErr;
+}
+
+int handleRefusal(const HotKeyEvent& event) {
+    if (event.signature != hotKeySignature) return eventNotHandledErr;
+    const auto it = state().hotKeys.find(qint64(event.id));
+    if (it == state().hotKeys.end()) return eventNotHandledErr;
+    // As a refusal at registration: the line, and no entry.
+    printRefusal(it->second.shortcut, event.status);
+    state().hotKeys.erase(it);
     return noErr;
 }
 

@@ -37,6 +37,8 @@ QList<Shortcut> system();
 int hotKeyRegistryEventHandler(const HotKeyEvent* event);
 int handleHotKeyEvent(const HotKeyEvent& event);
 int handleRawKeyEvent(const HotKeyEvent& event);
+// A refusal the backend learnt after accepting: the refusal line, and the entry goes.
+int handleRefusal(const HotKeyEvent& event);
 
 // Installed once at start-up, after the application object exists.
 void setBackend(std::unique_ptr<HotKeyBackend> backend);

@@ -114,6 +114,25 @@ TEST_F(HotKeyRegistryTest, ARefusalPrintsOneLineAndAddsNoEntry) {
     EXPECT_EQ(ids(), QList<qint64>{2});  // the refused one used id 1
 }
 
+TEST_F(HotKeyRegistryTest, ALaterRefusalPrintsTheLineAndDropsOnlyThatEntry) {
+    add(kA, "a");
+    add(kB, "b");
+    HotKeyEvent refused = hotKey(HotKeyEvent::registrationRefused, 1);
+    refused.status = 2;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Registry::hotKeyRegistryEventHandler(&refused), noErr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              std::string("Error registering hotkey ⌘A: 2\n"));
+    EXPECT_EQ(ids(), QList<qint64>{2});
+    // Someone else's identity, and an entry already gone, change nothing and print nothing.
+    const HotKeyEvent foreign = hotKey(HotKeyEvent::registrationRefused, 2, 0x41424344);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Registry::hotKeyRegistryEventHandler(&foreign), eventNotHandledErr);
+    EXPECT_EQ(Registry::hotKeyRegistryEventHandler(&refused), eventNotHandledErr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string());
+    EXPECT_EQ(ids(), QList<qint64>{2});
+}
+
 TEST_F(HotKeyRegistryTest, DamagedKeyCodesAreRefusedWithoutReachingThePlatform) {
     testing::internal::CaptureStdout();
     Registry::registerHotKey(Shortcut::unnormalized(-1, 256), {}, {});
