@@ -146,9 +146,15 @@ void RecorderControl::applyFocusPolicy() {
         setFocusPolicy(m_canBecomeKey ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
+void RecorderControl::setDesktopTrigger(const std::optional<QString>& trigger) {
+    if (trigger == m_desktopTrigger) return;
+    m_desktopTrigger = trigger;
+    setStringValue();
+}
+
 void RecorderControl::setStringValue() {
     const auto shortcut = getShortcut(m_shortcutName);
-    setText(shortcut ? shortcut->presentableDescription() : QString());
+    setText(shortcut ? m_desktopTrigger.value_or(shortcut->presentableDescription()) : QString());
     applyDisplayedState();
 }
 

@@ -44,6 +44,9 @@ public:
     // control enters a window or its window becomes active.
     bool canBecomeKeyView() const { return m_canBecomeKey; }
     bool isRecording() const { return m_eventMonitor != nullptr; }
+    // Where the desktop picks the keys (a shortcuts portal), what it reports is shown instead of
+    // the stored shortcut's text, while a shortcut is stored; none shows the stored one.
+    void setDesktopTrigger(const std::optional<QString>& trigger);
 
     // The field's clear button; visible exactly when the text is not empty.
     QAction* clearButton() const { return m_cancelButton; }
@@ -95,6 +98,7 @@ private:
     // The window whose activation is observed (the field's window, while it has one).
     QPointer<QWidget> m_observedWindow;
     Name m_shortcutName;
+    std::optional<QString> m_desktopTrigger;
     QAction* m_cancelButton = nullptr;
     bool m_refusesFirstResponder = false;
     // Set while focus is being refused, so the focus loss is not an end of editing.

@@ -58,19 +58,19 @@ QWidget* OnboardingView::makeRequestScreen() {
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(16);
     layout->addWidget(paragraph(
-        localized("Pour capturer une zone de l'écran, macOS demande l'autorisation "
-                  "« Enregistrement de l'écran ». Tessik ne lit l'écran qu'au moment où vous "
-                  "déclenchez une capture."),
+        localized("Pour capturer une zone de l'écran, votre bureau demande votre accord pour "
+                  "les captures d'écran. Tessik ne lit l'écran qu'au moment où vous déclenchez "
+                  "une capture."),
         screen));
     auto* box = new InstructionsBox(screen);
-    const char* steps[] = {"Ouvrez Confidentialité et sécurité → Enregistrement de l'écran.",
-                           "Activez Tessik dans la liste.",
+    const char* steps[] = {"Acceptez la demande de captures d'écran que votre bureau affiche.",
+                           "Déjà refusée ? Autorisez Tessik à faire des captures d'écran dans "
+                           "les paramètres des applications de votre bureau.",
                            "Revenez ici : Tessik détectera l'autorisation tout seul."};
     for (int i = 0; i < 3; ++i)
         box->layout()->addWidget(instructionRow(i + 1, localized(steps[i]), box));
     layout->addWidget(box);
-    m_openSettings =
-        OnboardingWidgets::defaultButton(localized("Ouvrir les Réglages Système"), screen);
+    m_openSettings = OnboardingWidgets::defaultButton(localized("Ouvrir les paramètres"), screen);
     connect(m_openSettings, &QPushButton::clicked, this, [this] { m_model.openSystemSettings(); });
     layout->addWidget(trailingRow(m_openSettings, screen));
     return screen;
@@ -97,9 +97,7 @@ QWidget* OnboardingView::makeGrantedScreen() {
     layout->addWidget(granted);
 
     layout->addWidget(paragraph(
-        localized("Tessik doit redémarrer pour en tenir compte : macOS fige l'autorisation "
-                  "d'enregistrement au lancement du processus."),
-        screen));
+        localized("Relancez Tessik pour repartir avec l'autorisation accordée."), screen));
     m_relaunch = OnboardingWidgets::defaultButton(localized("Relancer Tessik"), screen);
     connect(m_relaunch, &QPushButton::clicked, this, [this] { m_model.relaunch(); });
     layout->addWidget(trailingRow(m_relaunch, screen));

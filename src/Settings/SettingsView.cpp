@@ -1,5 +1,6 @@
 #include "Settings/SettingsView.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include "Base/Localization.h"
 #include "Design/TessikColor.h"
 #include "Export/ExportAction.h"
+#include "Settings/DesktopCommand.h"
 #include "Settings/FormGroup.h"
 #include "Settings/PathLabel.h"
 #include "Settings/Preferences.h"
@@ -119,7 +121,9 @@ QWidget* SettingsView::makeForm() {
 
 QWidget* SettingsView::shortcutSection() {
     auto* group = new FormGroup(this);
-    m_shortcutRow = new ShortcutRecorderRow(localized("Capture zone"), m_shortcutName, group);
+    m_shortcutRow = new ShortcutRecorderRow(
+        localized("Capture zone"), m_shortcutName, group, m_hooks.desktopShortcuts,
+        DesktopCommand::captureArea(QCoreApplication::applicationFilePath()));
     group->addRow(m_shortcutRow);
     return section(localized("Raccourci"), group, this);
 }
@@ -169,11 +173,11 @@ QWidget* SettingsView::generalSection() {
     auto* approval = new QHBoxLayout(m_approvalHint);
     approval->setContentsMargins(0, 0, 0, 0);
     approval->setSpacing(8);
-    approval->addWidget(SettingsStyle::label(localized("macOS attend votre approbation."),
-                                  SettingsStyle::captionFont(), SettingsStyle::secondaryText(),
-                                  m_approvalHint));
+    approval->addWidget(SettingsStyle::label(localized("Votre bureau attend votre approbation."),
+                                             SettingsStyle::captionFont(),
+                                             SettingsStyle::secondaryText(), m_approvalHint));
     approval->addStretch(1);
-    QPushButton* open = smallButton(localized("Ouvrir les Réglages"), m_approvalHint);
+    QPushButton* open = smallButton(localized("Ouvrir les paramètres"), m_approvalHint);
     connect(open, &QPushButton::clicked, this, [this] { m_hooks.openLoginItemsSettings(); });
     approval->addWidget(open);
     group->addRow(m_approvalHint);

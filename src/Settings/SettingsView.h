@@ -3,10 +3,12 @@
 #include <functional>
 #include <optional>
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include "GlobalShortcuts/Name.h"
+#include "Settings/DesktopShortcuts.h"
 
 class Preferences;
 class PathLabel;
@@ -28,6 +30,9 @@ public:
         std::function<std::optional<QString>(QWidget* parent, const QString& start)> chooseFolder;
         // Opens the desktop's settings of applications started at login.
         std::function<void()> openLoginItemsSettings;
+        // Where the desktop binds the global shortcuts itself (Wayland); none where Tessik
+        // grabs the keys.
+        QPointer<DesktopShortcuts> desktopShortcuts;
     };
 
     SettingsView(Preferences& preferences, const GlobalShortcuts::Name& shortcutName,

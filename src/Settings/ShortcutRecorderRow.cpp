@@ -1,5 +1,7 @@
 #include "Settings/ShortcutRecorderRow.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +10,8 @@
 #include "Base/Localization.h"
 #include "Design/TessikColor.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/RecorderControl.h"
+#include "Settings/DesktopShortcuts.h"
 #include "Settings/RecorderField.h"
 #include "Settings/SettingsStyle.h"
 
@@ -22,8 +26,13 @@ QPushButton* smallButton(const QString& text, QWidget* parent) {
 }  // namespace
 
 ShortcutRecorderRow::ShortcutRecorderRow(const QString& title, const GlobalShortcuts::Name& name,
-                                         QWidget* parent)
-    : QWidget(parent), m_title(title), m_name(name) {
+                                         QWidget* parent, DesktopShortcuts* desktop,
+                                         QString command)
+    : QWidget(parent),
+      m_title(title),
+      m_name(name),
+      m_desktop(desktop),
+      m_command(std::move(command)) {
     setObjectName(QStringLiteral("shortcutRecorderRow"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -46,7 +55,14 @@ ShortcutRecorderRow::ShortcutRecorderRow(const QString& title, const GlobalShort
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
     m_status->setFont(SettingsStyle::captionFont());
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_status);
+    m_copyButton = smallButton(localized("Copier la commande"), this);
+    column->addWidget(m_copyButton, 0, Qt::AlignLeft);
+    connect(m_copyButton, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(m_command); });
+    if (m_desktop)
+        connect(m_desktop, &DesktopShortcuts::changed, this, &ShortcutRecorderRow::render);
 
     connect(m_resetButton, &QPushButton::clicked, this, [this] { GlobalShortcuts::reset(m_name); });
     connect(m_editButton, &QPushButton::clicked, this, &ShortcutRecorderRow::requestFocus);
@@ -76,6 +92,13 @@ QString ShortcutRecorderRow::statusText(bool isRecording, bool hasShortcut) {
     return localized("Cliquez sur Modifier pour enregistrer un nouveau raccourci.");
 }
 
+QString ShortcutRecorderRow::desktopBindingText(const QString& command) {
+    return localized(
+               "Ce bureau gère lui-même les raccourcis globaux : dans ses paramètres de clavier, "
+               "associez le raccourci de votre choix à la commande %1")
+        .arg(command);
+}
+
 void ShortcutRecorderRow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     refreshShortcut();
@@ -96,13 +119,23 @@ void ShortcutRecorderRow::setRecording(bool recording) {
     render();
 }
 
+bool ShortcutRecorderRow::desktopBindsCommands() const {
+    return m_desktop && m_desktop->binding() == DesktopShortcuts::Binding::desktopSettings;
+}
+
 void ShortcutRecorderRow::render() {
-    m_resetButton->setVisible(m_shortcut != m_name.defaultShortcut);
-    m_editButton->setEnabled(!m_isRecording);
-    m_status->setText(statusText(m_isRecording, m_shortcut.has_value()));
+    const bool commandOnly = desktopBindsCommands();
+    m_resetButton->setVisible(!commandOnly && m_shortcut != m_name.defaultShortcut);
+    m_editButton->setEnabled(!commandOnly && !m_isRecording);
+    m_field->setEnabled(!commandOnly);
+    m_copyButton->setVisible(commandOnly);
+    m_status->setText(commandOnly ? desktopBindingText(m_command)
+                                  : statusText(m_isRecording, m_shortcut.has_value()));
     QPalette palette = m_status->palette();
     palette.setColor(QPalette::WindowText,
                      m_isRecording ? tessikAccent() : SettingsStyle::secondaryText());
     m_status->setPalette(palette);
     m_field->update(m_name, m_focusRequests, m_isRecording);
+    m_field->control()->setDesktopTrigger(
+        m_desktop && !commandOnly ? m_desktop->triggerDescription(m_name.rawValue) : std::nullopt);
 }

@@ -150,13 +150,14 @@ TEST(OnboardingWindow, ShowsEveryTextOfBothScreensUntruncated) {
         labelTexts(view),
         (QStringList{
             header,
-            QString::fromUtf8("Pour capturer une zone de l'écran, macOS demande l'autorisation « "
-                              "Enregistrement de l'écran ». Tessik ne lit l'écran qu'au moment "
-                              "où vous déclenchez une capture."),
-            QString::fromUtf8("Ouvrez Confidentialité et sécurité → Enregistrement de l'écran."),
-            QString::fromUtf8("Activez Tessik dans la liste."),
+            QString::fromUtf8("Pour capturer une zone de l'écran, votre bureau demande votre "
+                              "accord pour les captures d'écran. Tessik ne lit l'écran qu'au "
+                              "moment où vous déclenchez une capture."),
+            QString::fromUtf8("Acceptez la demande de captures d'écran que votre bureau affiche."),
+            QString::fromUtf8("Déjà refusée ? Autorisez Tessik à faire des captures d'écran dans "
+                              "les paramètres des applications de votre bureau."),
             QString::fromUtf8("Revenez ici : Tessik détectera l'autorisation tout seul.")}));
-    EXPECT_EQ(view.defaultButton()->text(), QString::fromUtf8("Ouvrir les Réglages Système"));
+    EXPECT_EQ(view.defaultButton()->text(), QString::fromUtf8("Ouvrir les paramètres"));
     const int requestHeight = view.height();
 
     permissions.access = true;
@@ -164,9 +165,8 @@ TEST(OnboardingWindow, ShowsEveryTextOfBothScreensUntruncated) {
     EXPECT_FALSE(view.requestScreen()->isVisible());
     EXPECT_EQ(labelTexts(view),
               (QStringList{header, QString::fromUtf8("Autorisation accordée"),
-                           QString::fromUtf8("Tessik doit redémarrer pour en tenir compte : macOS "
-                                             "fige l'autorisation d'enregistrement au lancement "
-                                             "du processus.")}));
+                           QString::fromUtf8(
+                               "Relancez Tessik pour repartir avec l'autorisation accordée.")}));
     EXPECT_EQ(view.defaultButton()->text(), QString::fromUtf8("Relancer Tessik"));
     EXPECT_LT(view.height(), requestHeight);  // the window fits the shorter screen
 

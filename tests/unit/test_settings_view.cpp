@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -288,3 +289,16 @@ TEST(SettingsHeaderText, VersionPillReadsTheApplicationVersion) {
 }
 
 }  // namespace
+
+TEST_F(SettingsViewTest, NoTextNamesAnotherOperatingSystemEvenInHiddenRows) {
+    m_loginItems->current = LoginItems::Status::requiresApproval;
+    m_prefs = std::make_unique<Preferences>(*m_defaults, m_loginItems, m_access);
+    QStringList texts;
+    for (const QLabel* label : view().findChildren<QLabel*>()) texts << label->text();
+    for (const QAbstractButton* button : view().findChildren<QAbstractButton*>())
+        texts << button->text() << button->toolTip();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Votre bureau attend votre approbation.")));
+    for (const QString& text : texts)
+        for (const char* word : {"macOS", "Mac ", "Réglages Système", "Finder"})
+            EXPECT_FALSE(text.contains(QString::fromUtf8(word))) << text.toStdString();
+}

@@ -163,6 +163,9 @@ void PortalHotKeyBackend::bind(const QList<PortalShortcut>& shortcuts) {
     if (!m_session.isEmpty()) m_portal->closeSession(m_session);
     m_session.clear();
     m_bound.clear();
+    // Until the desktop answers, what it said of the earlier keys no longer holds.
+    for (const PortalShortcut& s : shortcuts) m_triggers.remove(s.id);
+    emit changed();
     m_busy = true;
     const quint64 generation = ++m_generation;
     m_portal->createSession([this, shortcuts, generation](std::expected<QString, int> session) {
