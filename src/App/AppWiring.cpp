@@ -1,7 +1,5 @@
 #include "App/AppWiring.h"
 
-#include <QGuiApplication>
-
 #include "App/MenuBarController.h"
 #include "App/ShortcutNames.h"
 #include "Capture/ScreenCaptureService.h"
@@ -11,6 +9,7 @@
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "Onboarding/OnboardingWindowController.h"
 #include "Overlay/OverlayWindowController.h"
+#include "Platform/Session.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsWindowController.h"
@@ -51,7 +50,7 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.captureService = std::make_unique<ScreenCaptureService>(std::move(platform.displaySource));
     s.clipboardExporter = std::make_unique<ClipboardExporter>();
     // A Wayland client can neither place a window nor keep it from taking the focus.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+    if (Session::current() == SessionKind::wayland)
         s.toast = std::make_unique<NotificationToast>();
     else
         s.toast = std::make_unique<ToastPresenter>();

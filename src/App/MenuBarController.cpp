@@ -14,6 +14,7 @@
 #include "Base/Localization.h"
 #include "Design/TessikColor.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "Platform/Session.h"
 
 // The resources live in a static library, so their registration must be asked for by name.
 static void initTessikResources() {
@@ -145,7 +146,7 @@ void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
     if (reason != QSystemTrayIcon::Trigger || m_menu->isVisible()) return;
     // A Wayland client knows no pointer position and cannot place a menu of no window: it would
     // open as an ordinary window. There the panel shows the exported menu itself.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
+    if (Session::current() == SessionKind::wayland) return;
     m_menu->popup(QCursor::pos());
 }
 

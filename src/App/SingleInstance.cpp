@@ -44,8 +44,8 @@ constexpr int retryMs = 100;
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& display, bool lockDisplay)
-    : m_lockDisplay(lockDisplay), m_service(std::make_unique<AppBusService>()) {
+SingleInstance::SingleInstance(const QString& display)
+    : m_service(std::make_unique<AppBusService>()) {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty()) dir = QDir::tempPath();
     QString name = display;
@@ -76,7 +76,7 @@ SingleInstance::Outcome SingleInstance::settle(AppCommand command, int waitMs) {
             !bus.interface()->isServiceRegistered(QString::fromLatin1(ApplicationId::name)))
             return Outcome::notRunning;
         if (takeName(bus)) {
-            if (!m_lockDisplay || m_lock->tryLock(int(deadline.remainingTime()))) {
+            if (m_lock->tryLock(int(deadline.remainingTime()))) {
                 return becomePrimary(command);
             }
             // An instance without a bus runs on this display.

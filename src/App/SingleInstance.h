@@ -11,11 +11,11 @@ class AppBusService;
 class QDBusConnection;
 class QLockFile;
 
-// One Tessik per session. With a session bus, the process that owns the name
-// io.github.tessik.Tessik is the instance, and the command line reaches it there. On X11 a lock
-// file per display is held as well: it is released only after the X connection has closed, so an
-// instance that replaces this one never meets the old key grabs. Without a session bus (possible
-// on X11) that lock alone decides, and commands cannot reach a running instance.
+// One Tessik per desktop session. The instance holds a lock file per display, released only
+// after its display connection has closed (so an instance that replaces it never meets the old
+// key grabs); with a session bus it also owns the name io.github.tessik.Tessik, which is how
+// commands reach it. A process that cannot reach the bus (possible on X11) and finds the lock
+// taken cannot hand its command over, and says so.
 class SingleInstance {
 public:
     enum class Outcome {
@@ -27,8 +27,7 @@ public:
     };
 
     // `display` names the display (X or Wayland) for the lock file, kept in the runtime folder.
-    // `lockDisplay`: hold that lock beside the bus name (X11).
-    SingleInstance(const QString& display, bool lockDisplay);
+    explicit SingleInstance(const QString& display);
     ~SingleInstance();
 
     // A plain start or a command waits up to `waitMs` for an instance that is quitting.
@@ -54,7 +53,6 @@ private:
     Outcome becomePrimary(AppCommand command);
 
     std::unique_ptr<QLockFile> m_lock;
-    bool m_lockDisplay;
     std::unique_ptr<AppBusService> m_service;
     QString m_failure;
 };

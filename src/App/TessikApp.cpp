@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         AppDelegate::applicationShouldTerminateAfterLastWindowClosed());
 
     const bool x11 = Session::current() == SessionKind::x11;
-    instance.emplace(qEnvironmentVariable(x11 ? "DISPLAY" : "WAYLAND_DISPLAY"), x11);
+    instance.emplace(qEnvironmentVariable(x11 ? "DISPLAY" : "WAYLAND_DISPLAY"));
     // Long enough for an instance that relaunches Tessik to finish quitting.
     switch (instance->acquire(request.command, 3000)) {
         case SingleInstance::Outcome::primary:
