@@ -58,7 +58,8 @@ AppServices makeProductionServices(PlatformServices platform) {
         return std::make_unique<FileExporter>(directory);
     };
     s.overlay = std::make_unique<OverlayWindowController>(
-        OverlayWindowController::Platform{platform.pointer, platform.fitWindowToPixels});
+        OverlayWindowController::Platform{platform.pointer, platform.fitWindowToPixels,
+                                          platform.overlaysAsToplevels});
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

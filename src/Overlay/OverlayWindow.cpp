@@ -5,9 +5,19 @@
 #include <QScreen>
 #include <QWindow>
 
-OverlayWindow::OverlayWindow(QScreen* screen)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::BypassWindowManagerHint | Qt::NoDropShadowWindowHint) {
+namespace {
+
+Qt::WindowFlags flagsFor(OverlayWindow::Style style) {
+    const Qt::WindowFlags common = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                   Qt::NoDropShadowWindowHint;
+    return style == OverlayWindow::Style::overrideRedirect ? common | Qt::BypassWindowManagerHint
+                                                           : common;
+}
+
+}  // namespace
+
+OverlayWindow::OverlayWindow(QScreen* screen, Style style)
+    : QWidget(nullptr, flagsFor(style)), m_style(style) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The frozen image covers every pixel: no background fill, and no system background
     // shown between mapping and the first paint.
@@ -33,13 +43,20 @@ void OverlayWindow::setContent(QWidget* content) {
 }
 
 void OverlayWindow::orderFront() {
+    if (m_style == Style::fullScreenToplevel) {
+        // The output goes with the fullscreen request, so screen and geometry come first.
+        if (QScreen* s = windowHandle()->screen()) setGeometry(s->geometry());
+        showFullScreen();
+        return;
+    }
     show();
     raise();
 }
 
 void OverlayWindow::makeKeyAndOrderFront() {
     orderFront();
-    // Override-redirect windows are never focused by a window manager: ask X directly.
+    // Override-redirect windows are never focused by a window manager: ask X directly. A
+    // Wayland compositor decides itself, and may grant the request (xdg-activation).
     activateWindow();
     if (m_content) m_content->setFocus(Qt::ActiveWindowFocusReason);
 }

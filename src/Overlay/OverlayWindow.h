@@ -4,14 +4,18 @@
 
 class QScreen;
 
-// One display's overlay: a frameless, override-redirect top-level window that covers the
-// display exactly, above panels and docks (a window manager never moves or decorates it), and
-// that can still take the keyboard focus.
+// One display's overlay: a frameless top-level window that covers the display exactly and can
+// take the keyboard focus. On X11 it is override-redirect, above panels and docks (a window
+// manager never moves or decorates it). A Wayland client cannot place a window: there it is a
+// fullscreen toplevel whose output is chosen before it is shown.
 class OverlayWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit OverlayWindow(QScreen* screen);
+    enum class Style { overrideRedirect, fullScreenToplevel };
+
+    explicit OverlayWindow(QScreen* screen, Style style = Style::overrideRedirect);
+    Style style() const { return m_style; }
 
     // Puts the content (the selection view) in the window, filling it.
     void setContent(QWidget* content);
@@ -32,4 +36,5 @@ protected:
 
 private:
     QWidget* m_content = nullptr;
+    Style m_style;
 };

@@ -58,6 +58,10 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
         if (m_platform.fitToPixels)
             m_platform.fitToPixels(s.window->winId(), s.capture.image.size());
     }
+    // Wayland tells no client where the pointer is, and the compositor gives the keyboard to
+    // the overlay it chooses (the one on the output the user works on); when the pointer enters
+    // another overlay, that one asks for the keyboard (see eventFilter).
+    if (m_platform.toplevels) return;
     // Only one window is activated: X applies an activation when the window gets mapped, so
     // activating them all in turn would leave the focus with whichever was mapped last.
     const auto index = sessionUnderPointer();
@@ -85,7 +89,9 @@ OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& 
             m_windowPool.erase(unused);
         }
     }
-    auto* window = new OverlayWindow(screen);
+    auto* window = new OverlayWindow(screen, m_platform.toplevels
+                                                 ? OverlayWindow::Style::fullScreenToplevel
+                                                 : OverlayWindow::Style::overrideRedirect);
     window->setGeometry(geometry);
     m_windowPool.append(window);
     return window;
@@ -187,6 +193,7 @@ void OverlayWindowController::removeEscapeMonitor() {
 }
 
 bool OverlayWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter && m_platform.toplevels) activateEntered(watched);
     // A key event reaches the application filter once per object it is delivered to; look at
     // it only once, where it starts (a window or widget of ours).
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
@@ -201,6 +208,15 @@ bool OverlayWindowController::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+void OverlayWindowController::activateEntered(QObject* watched) {
+    // The pointer entering an overlay is the one place Wayland says which output the user is on.
+    for (const Session& s : m_sessions)
+        if (s.window && watched == s.window && !s.window->isActiveWindow()) {
+            s.window->activateWindow();
+            if (s.view) s.view->setFocus(Qt::MouseFocusReason);
+        }
 }
 
 bool OverlayWindowController::handleKey(QKeyEvent* key, bool act) {

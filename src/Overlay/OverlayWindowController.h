@@ -38,6 +38,8 @@ public:
     struct Platform {
         GlobalSpace::PointerLocator pointer;
         std::function<void(WId window, QSize pixels)> fitToPixels;
+        // Fullscreen toplevels (Wayland): the pointer is unknown until it enters one of them.
+        bool toplevels;
     };
 
     explicit OverlayWindowController(Platform platform = {}, QObject* parent = nullptr);
@@ -70,6 +72,7 @@ private:
     SelectionView* firstViewWithSelection() const;
     bool anyViewEditingText() const;
     bool handleKey(class QKeyEvent* event, bool act);
+    void activateEntered(QObject* watched);
 
     Platform m_platform;
     QList<Session> m_sessions;

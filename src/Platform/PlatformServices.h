@@ -30,6 +30,9 @@ struct PlatformServices {
     GlobalSpace::PointerLocator pointer;
     // Gives a window exactly this size in pixels; empty: windows are left as Qt sizes them.
     std::function<void(WId window, QSize pixels)> fitWindowToPixels;
+    // Overlays are fullscreen toplevels (a client cannot place windows) rather than
+    // override-redirect windows.
+    bool overlaysAsToplevels = false;
     // Installs the hot-key backend and keyboard layout into the shortcut module, before any
     // shortcut name is used. Empty: no system-wide shortcut in this session.
     std::function<void()> installGlobalShortcuts;

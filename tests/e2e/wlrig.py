@@ -2,8 +2,8 @@
 1; HEADLESS-2 1920x1080 at scale 2, seen as 960x540 at 1280,0), its own D-Bus session bus, one
 background image per output, a wayvnc per output (a persistent virtual pointer and keyboard,
 driven through wayland/rfb.py) and the screenshot portal: "real" (xdg-desktop-portal with the
-wlr backend), "mock" (xdg-desktop-portal with wayland/mockportal.py, whose answers a test
-chooses) or "none". Everything started is stopped by pid, also when a test fails.
+wlr backend taking the screenshots), "mock" (xdg-desktop-portal with wayland/mockportal.py,
+whose answers a test chooses) or "none". Everything started is stopped by pid, also when a test fails.
 
     with WaylandDesktop(portal="mock") as d:
         d.start_tessik()
@@ -146,21 +146,32 @@ class WaylandDesktop:
         wait_until(lambda: all(os.path.exists(s) for s in self.vnc), timeout=10, what="wayvnc")
 
     def _start_portal(self):
-        portal_env = {}
+        # The 1.16 frontend exports Screenshot only beside an access-dialog implementation
+        # (desktops have one in their own portal): the mock gives it in both modes. "real"
+        # takes screenshots with the wlr backend, "mock" with the mock itself.
+        portals = os.path.join(self.tmp, "portals")
+        mock_interfaces = ["org.freedesktop.impl.portal.Access"]
         if self.portal == "real":
             self._spawn(["pipewire"], "pipewire")
             time.sleep(0.3)
             self._spawn(["/usr/libexec/xdg-desktop-portal-wlr"], "xdpw")
+            shutil.copy("/usr/share/xdg-desktop-portal/portals/wlr.portal", portals)
+            # The frontend only uses a backend whose objects are on the bus when it starts.
+            wait_until(lambda: "impl.portal.Screenshot" in self.run(
+                ["gdbus", "introspect", "--session", "--dest",
+                 "org.freedesktop.impl.portal.desktop.wlr", "--object-path", PORTAL_PATH],
+                check=False).stdout, timeout=15, what="the wlr portal backend")
         else:
-            with open(os.path.join(self.tmp, "portals", "tessikmock.portal"), "w") as f:
-                f.write(f"[portal]\nDBusName={MOCK_NAME}\nInterfaces="
-                        "org.freedesktop.impl.portal.Screenshot;org.freedesktop.impl.portal.Access;"
-                        "org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=sway\n")
-            self._spawn([PYTHON, os.path.join(TOOLS, "mockportal.py")], "mock",
-                        env=self.env(MOCK_OUT=self.run_dir))
-            wait_until(lambda: "ready" in self.read_log("mock"), timeout=15, what="the mock portal")
-            portal_env["XDG_DESKTOP_PORTAL_DIR"] = os.path.join(self.tmp, "portals")
-        self._spawn(["/usr/libexec/xdg-desktop-portal", "-r"], "xdp", env=self.env(**portal_env))
+            mock_interfaces += ["org.freedesktop.impl.portal.Screenshot",
+                                "org.freedesktop.impl.portal.GlobalShortcuts"]
+        with open(os.path.join(portals, "tessikmock.portal"), "w") as f:
+            f.write(f"[portal]\nDBusName={MOCK_NAME}\nInterfaces={';'.join(mock_interfaces)};\n"
+                    "UseIn=sway\n")
+        self._spawn([PYTHON, os.path.join(TOOLS, "mockportal.py")], "mock",
+                    env=self.env(MOCK_OUT=self.run_dir))
+        wait_until(lambda: "ready" in self.read_log("mock"), timeout=15, what="the mock portal")
+        self._spawn(["/usr/libexec/xdg-desktop-portal", "-v", "-r"], "xdp",
+                    env=self.env(XDG_DESKTOP_PORTAL_DIR=portals))
         wait_until(lambda: "portal.Screenshot" in self.run(
             ["gdbus", "introspect", "--session", "--dest", "org.freedesktop.portal.Desktop",
              "--object-path", PORTAL_PATH], check=False).stdout, timeout=15, what="the portal")
@@ -216,8 +227,9 @@ class WaylandDesktop:
 
     def _spawn(self, argv, name, **kw):
         log = open(os.path.join(self.tmp, f"{name}.log"), "ab")
-        proc = subprocess.Popen(argv, env=kw.pop("env", None) or self.env(), stdout=log,
-                                stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, **kw)
+        with log:
+            proc = subprocess.Popen(argv, env=kw.pop("env", None) or self.env(), stdout=log,
+                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, **kw)
         self.procs.append(proc)
         return proc
 
@@ -242,9 +254,10 @@ class WaylandDesktop:
         """Starts tessik; its output goes to tessik.log in the temp dir. It shows no window at
         launch: ready means it connected to the display and the bus and stays alive."""
         self.tessik_log = os.path.join(self.tmp, "tessik.log")
-        log = open(self.tessik_log, "ab")
-        self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})), stdout=log,
-                                       stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        with open(self.tessik_log, "ab") as log:
+            self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})),
+                                           stdout=log, stderr=subprocess.STDOUT,
+                                           stdin=subprocess.DEVNULL)
         if wait:
             self.wait_for_tessik_ready()
         return self.tessik

@@ -47,5 +47,6 @@ PlatformServices makeWaylandServices() {
     // The portal asks the user itself when it needs to; the refusal it reports opens the
     // onboarding window.
     s.permissions = std::make_unique<DesktopPermissionService>();
+    s.overlaysAsToplevels = true;
     return s;
 }
