@@ -93,7 +93,11 @@ def capture(d, i, folder, saved_before):
     """One capture; returns (action, ok, detail)."""
     action = ("copy", "save", "cancel")[i % 3]
     d.xdotool("key", "ctrl+shift+2")
-    wait_until(lambda: len(overlays(d)) == 2, timeout=10, what="two overlays")
+    try:
+        wait_until(lambda: len(overlays(d)) == 2, timeout=30, what="two overlays")
+    except TimeoutError:
+        d.key("Escape")
+        return action, False
     x, y, w, h = selection(i)
     d.drag(x, y, x + w, y + h)
     time.sleep(0.1)
@@ -101,7 +105,7 @@ def capture(d, i, folder, saved_before):
         d.key("ctrl+c")
         try:
             data = wait_until(lambda: (lambda b: b if b and png_size(b) == (w, h) else None)(
-                d.clipboard("image/png")), timeout=10, what="the copied image")
+                d.clipboard("image/png")), timeout=30, what="the copied image")
             ok = bool(data)
         except TimeoutError:
             ok = False
@@ -109,7 +113,7 @@ def capture(d, i, folder, saved_before):
         d.key("ctrl+s")
         try:
             new = wait_until(lambda: sorted(set(os.listdir(folder)) - saved_before)
-                             if os.path.isdir(folder) else None, timeout=10, what="the file")
+                             if os.path.isdir(folder) else None, timeout=30, what="the file")
             with open(os.path.join(folder, new[0]), "rb") as f:
                 ok = len(new) == 1 and png_size(f.read()) == (w, h)
         except (TimeoutError, OSError):
@@ -117,7 +121,10 @@ def capture(d, i, folder, saved_before):
     else:
         d.key("Escape")
         ok = True
-    wait_until(lambda: not overlays(d), timeout=10, what="the overlays to close")
+    try:
+        wait_until(lambda: not overlays(d), timeout=30, what="the overlays to close")
+    except TimeoutError:
+        ok = False
     return action, ok
 
 
@@ -135,6 +142,11 @@ def main():
         d.set_root_pattern(content)
         witness = Witness(d)
         d.start_tessik()
+        # Ready once the hot key is registered, which stores the shortcut.
+        conf = d.path(".config", "Tessik", "Tessik.ini")
+        wait_until(lambda: os.path.exists(conf) and "GlobalShortcuts_captureArea" in open(conf).read(),
+                   timeout=60, what="tessik to register its shortcut")
+        time.sleep(1.0)
         folder = d.path("Pictures", "Tessik")
         pid = d.tessik.pid
         print(f"soak: {args.captures} area captures on 1920x1080 + 2560x1440, "
