@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "Base/Localization.h"
+#include "TessikVersion.h"
 
 namespace CommandLine {
 

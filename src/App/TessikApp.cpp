@@ -22,6 +22,7 @@
 #include "Platform/Session.h"
 #include "Platform/UnixSignals.h"
 #include "Settings/Preferences.h"
+#include "TessikVersion.h"
 #include "UI/AlertBox.h"
 
 namespace TessikApp {
