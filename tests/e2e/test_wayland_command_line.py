@@ -1,7 +1,7 @@
 """The command line in a Wayland session (headless sway, two outputs, the mock screenshot portal):
 --settings opens the settings window and --quit ends the instance through its normal
 termination, a command with no instance running starts one that performs it, and a sway key
-binding running `tessik --capture-area` makes the running instance capture."""
+binding running `tessik --capture-area` opens the running instance's overlays."""
 
 import shlex
 import subprocess
@@ -9,7 +9,7 @@ import unittest
 
 import rig
 from rig import wait_until
-from wlrig import WaylandDesktop
+from wlrig import OUTPUTS, WaylandDesktop
 
 NAME = "io.github.tessik.Tessik"
 
@@ -43,9 +43,17 @@ def all_windows(desktop):
     return found
 
 
-def screenshot_requests(desktop):
-    """Screenshots the portal was asked for (one per capture command)."""
-    return desktop.read_log("mock").count("MOCK: Screenshot")
+def wait_for_overlays(desktop):
+    """Tessik's overlays, once there is one on each output."""
+    return wait_until(lambda: len(desktop.overlays()) == len(OUTPUTS) and desktop.overlays(),
+                      timeout=30, what="an overlay on each output")
+
+
+def close_overlays(desktop):
+    # The pointer enters the first output's overlay, so the keyboard goes there.
+    desktop.rfb(0, "move:10,10", "sleep:0.3")
+    desktop.key(0, 0xff1b)  # Escape
+    wait_until(lambda: not desktop.overlays(), timeout=15, what="the overlays to close")
 
 
 class WaylandCommandLine(unittest.TestCase):
@@ -76,23 +84,25 @@ class WaylandCommandLine(unittest.TestCase):
             # The process that performed it is the instance, and stays.
             self.assertIsNone(d.tessik.poll(), d.log())
             self.assertTrue(name_owned(d))
-            before = screenshot_requests(d)
-            done = tessik(d, "--capture-area")
-            self.assertEqual(done.returncode, 0, done.stderr)
-            wait_until(lambda: screenshot_requests(d) == before + 1, timeout=20,
-                       what="the capture's portal request")
 
-    def test_a_sway_key_binding_makes_the_running_instance_capture(self):
+        with WaylandDesktop(portal="mock") as d:
+            d.start_tessik(["--capture-area"], wait=False)
+            overlays = wait_for_overlays(d)
+            self.assertEqual({w["pid"] for w in overlays.values()}, {d.tessik.pid})
+            close_overlays(d)
+            self.assertIsNone(d.tessik.poll(), d.log())
+            self.assertTrue(name_owned(d))
+
+    def test_a_sway_key_binding_opens_the_overlays(self):
         with WaylandDesktop(portal="mock") as d:
             d.start_tessik()
-            before = screenshot_requests(d)
             d.swaymsg("bindsym", "F9", "exec", shlex.quote(rig.TESSIK) + " --capture-area")
             d.key(0, 0xffc6)  # F9, through the first output's virtual keyboard
-            wait_until(lambda: screenshot_requests(d) == before + 1, timeout=20,
-                       what="the capture's portal request")
-            # What the capture shows comes from the running instance alone.
-            shown = wait_until(lambda: all_windows(d), timeout=20, what="the overlays")
-            self.assertEqual({w["pid"] for w in shown}, {d.tessik.pid})
+            overlays = wait_for_overlays(d)
+            # They come from the running instance alone.
+            self.assertEqual({w["pid"] for w in all_windows(d)}, {d.tessik.pid})
+            self.assertEqual({w["pid"] for w in overlays.values()}, {d.tessik.pid})
+            close_overlays(d)
             self.assertIsNone(d.tessik.poll(), d.log())
 
 if __name__ == "__main__":
