@@ -1,6 +1,7 @@
 #include "App/AppWiring.h"
 
 #include "App/MenuBarController.h"
+#include "Base/Localization.h"
 #include "App/ShortcutNames.h"
 #include "Capture/ScreenCaptureService.h"
 #include "Export/ClipboardExporter.h"
@@ -30,8 +31,9 @@ private:
 // The settings window as the application controller shows it.
 class SettingsWindowShowing final : public WindowShowing {
 public:
-    explicit SettingsWindowShowing(Preferences& preferences)
-        : m_controller(preferences, ShortcutNames::captureArea()) {}
+    SettingsWindowShowing(Preferences& preferences, QPointer<DesktopShortcuts> desktopShortcuts)
+        : m_controller(preferences, ShortcutNames::captureArea(), nullptr,
+                       {.desktopShortcuts = desktopShortcuts}) {}
     void show() override { m_controller.show(); }
 
 private:
@@ -42,6 +44,9 @@ private:
 AppServices makeProductionServices(PlatformServices platform) {
     // Before anything touches a shortcut name: the launch sequence registers the hot key.
     if (platform.installGlobalShortcuts) platform.installGlobalShortcuts();
+    if (platform.desktopShortcuts)
+        platform.desktopShortcuts->describe(ShortcutNames::captureArea().rawValue,
+                                            localized("Capture zone"));
     AppServices s;
     Preferences::installSharedLoginItems(std::make_shared<XdgAutostart>());
     s.preferences = &Preferences::shared();
@@ -72,8 +77,9 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
     };
-    s.makeSettingsWindow = [](Preferences& preferences) -> std::unique_ptr<WindowShowing> {
-        return std::make_unique<SettingsWindowShowing>(preferences);
+    s.makeSettingsWindow = [desktop = platform.desktopShortcuts](
+                               Preferences& preferences) -> std::unique_ptr<WindowShowing> {
+        return std::make_unique<SettingsWindowShowing>(preferences, desktop);
     };
     s.makeOnboardingWindow = [](PermissionService& permissions) {
         return std::make_unique<OnboardingWindow>(permissions);

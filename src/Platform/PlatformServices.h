@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QWindow>
@@ -13,6 +14,7 @@
 #include "Capture/PermissionService.h"
 #include "Capture/ScreenSource.h"
 #include "Platform/Session.h"
+#include "Settings/DesktopShortcuts.h"
 
 // What a session is missing for Tessik to work at all: the alert shown before quitting.
 struct MissingService {
@@ -36,6 +38,9 @@ struct PlatformServices {
     // Installs the hot-key backend and keyboard layout into the shortcut module, before any
     // shortcut name is used. Empty: no system-wide shortcut in this session.
     std::function<void()> installGlobalShortcuts;
+    // Where the desktop rather than Tessik binds the global shortcuts (Wayland): what it says,
+    // for the settings. Null where Tessik grabs the keys.
+    QPointer<DesktopShortcuts> desktopShortcuts;
     // Set when the session lacks something Tessik cannot work without.
     std::optional<MissingService> missing;
 };

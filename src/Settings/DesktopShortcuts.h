@@ -21,6 +21,8 @@ public:
 
     using QObject::QObject;
 
+    // The shortcut names the desktop is to bind, with the text it shows for each.
+    virtual void describe(const QString& name, const QString& description) = 0;
     virtual Binding binding() const = 0;
     // The trigger the desktop reports for a shortcut name ("Ctrl+Shift+2"), once it has said.
     virtual std::optional<QString> triggerDescription(const QString& name) const = 0;

@@ -44,8 +44,14 @@ def logical_rect(index):
 
 
 class WaylandDesktop:
-    def __init__(self, portal="mock", backgrounds=None, env=None):
+    def __init__(self, portal="mock", backgrounds=None, env=None, permission="yes",
+                 shortcuts=True):
         self.portal = portal
+        # The mock consults the permission store (as GNOME's portal does): its screenshot answer
+        # for unsandboxed applications ("yes", "no", or None for none at all).
+        self.permission = permission
+        # Whether the mock offers the GlobalShortcuts portal.
+        self.shortcuts = shortcuts
         self.backgrounds = backgrounds  # one image per output, of its buffer size, or None
         self.extra_env = env or {}
         self.procs = []
@@ -162,8 +168,9 @@ class WaylandDesktop:
                  "org.freedesktop.impl.portal.desktop.wlr", "--object-path", PORTAL_PATH],
                 check=False).stdout, timeout=15, what="the wlr portal backend")
         else:
-            mock_interfaces += ["org.freedesktop.impl.portal.Screenshot",
-                                "org.freedesktop.impl.portal.GlobalShortcuts"]
+            mock_interfaces += ["org.freedesktop.impl.portal.Screenshot"]
+            if self.shortcuts:
+                mock_interfaces += ["org.freedesktop.impl.portal.GlobalShortcuts"]
         with open(os.path.join(portals, "tessikmock.portal"), "w") as f:
             f.write(f"[portal]\nDBusName={MOCK_NAME}\nInterfaces={';'.join(mock_interfaces)};\n"
                     "UseIn=sway\n")
@@ -175,6 +182,8 @@ class WaylandDesktop:
         wait_until(lambda: "portal.Screenshot" in self.run(
             ["gdbus", "introspect", "--session", "--dest", "org.freedesktop.portal.Desktop",
              "--object-path", PORTAL_PATH], check=False).stdout, timeout=15, what="the portal")
+        if self.portal == "mock" and self.permission:
+            self.set_screenshot_permission(self.permission)
 
     def prime(self):
         for name, *_rest in OUTPUTS:
@@ -342,6 +351,24 @@ class WaylandDesktop:
         return self.run(["gdbus", "call", "--session", "--dest", MOCK_NAME, "--object-path",
                          PORTAL_PATH, "--method", f"com.example.TessikMock.{method}",
                          *[str(a) for a in args]]).stdout.strip()
+
+    def screenshot_permission(self):
+        """The permission store's screenshot answers: {app id: [answers]}, {} when unset."""
+        import dbus
+        bus = dbus.bus.BusConnection(self.bus_address)
+        try:
+            store = bus.get_object("org.freedesktop.impl.portal.PermissionStore",
+                                   "/org/freedesktop/impl/portal/PermissionStore")
+            permissions, _data = store.Lookup(
+                "screenshot", "screenshot",
+                dbus_interface="org.freedesktop.impl.portal.PermissionStore")
+            return {str(app): [str(a) for a in answers] for app, answers in permissions.items()}
+        except dbus.exceptions.DBusException as e:
+            if e.get_dbus_name() == "org.freedesktop.portal.Error.NotFound":
+                return {}
+            raise
+        finally:
+            bus.close()
 
     def set_screenshot_permission(self, answer):
         """Stores the permission store's screenshot answer ("yes"/"no") for unsandboxed apps."""

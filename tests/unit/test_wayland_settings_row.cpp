@@ -24,6 +24,7 @@ class FakeDesktopShortcuts final : public DesktopShortcuts {
 public:
     Binding mode = Binding::portal;
     QHash<QString, QString> triggers;
+    void describe(const QString&, const QString&) override {}
     Binding binding() const override { return mode; }
     std::optional<QString> triggerDescription(const QString& name) const override {
         if (!triggers.contains(name)) return std::nullopt;

@@ -24,13 +24,8 @@ protected:
         ShortcutModuleFixture::SetUp();
         auto portal = std::make_unique<FakeShortcutsPortal>();
         m_portal = portal.get();
-        auto backend = std::make_unique<PortalHotKeyBackend>(
-            std::move(portal),
-            [this](const Shortcut& s) -> std::optional<PortalHotKeyBackend::Naming> {
-                if (getShortcut(m_name) == s)
-                    return PortalHotKeyBackend::Naming{kId, "Capture zone"};
-                return std::nullopt;
-            });
+        auto backend = std::make_unique<PortalHotKeyBackend>(std::move(portal));
+        backend->describe(kId, QStringLiteral("Capture zone"));
         m_portalBackend = backend.get();
         m_portalBackend->setRetryDelay(1);
         m_layout->texts.insert(Key::k.rawValue, QStringLiteral("k"));

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/Key.h"
 #include "GlobalShortcuts/Modifiers.h"
 
@@ -15,9 +16,9 @@ namespace {
 constexpr int kPortalOther = 2;
 }  // namespace
 
-PortalHotKeyBackend::PortalHotKeyBackend(std::unique_ptr<ShortcutsPortal> portal, Namer namer,
+PortalHotKeyBackend::PortalHotKeyBackend(std::unique_ptr<ShortcutsPortal> portal,
                                          XdgShortcutTrigger::LayoutText layoutText)
-    : m_portal(std::move(portal)), m_namer(std::move(namer)), m_layoutText(std::move(layoutText)) {
+    : m_portal(std::move(portal)), m_layoutText(std::move(layoutText)) {
     QPointer<PortalHotKeyBackend> self(this);
     m_portal->setEvents({
         [self](const QString& session, const QString& id, bool pressed) {
@@ -105,25 +106,42 @@ void PortalHotKeyBackend::scheduleSync(int delayMs) {
     });
 }
 
+void PortalHotKeyBackend::describe(const QString& name, const QString& description) {
+    m_names.removeIf([&](const auto& entry) { return entry.first == name; });
+    m_names.append({name, description});
+    scheduleSync();
+}
+
+std::optional<PortalHotKeyBackend::Naming> PortalHotKeyBackend::naming(
+    const Shortcut& shortcut) const {
+    // Read when binding, not when registering: a name's new shortcut is registered before it
+    // is stored.
+    for (const auto& [name, description] : m_names) {
+        const auto stored = getShortcut(Name::fromRawValue(name));
+        if (stored && Shortcut(stored->carbonKeyCode, stored->carbonModifiers) == shortcut)
+            return Naming{name, description};
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> PortalHotKeyBackend::idOf(const Shortcut& shortcut) const {
-    const auto naming = m_namer ? m_namer(shortcut) : std::nullopt;
-    if (!naming) return std::nullopt;
-    return naming->id;
+    const auto found = naming(shortcut);
+    if (!found) return std::nullopt;
+    return found->id;
 }
 
 QList<PortalShortcut> PortalHotKeyBackend::wanted() const {
     QList<PortalShortcut> shortcuts;
     for (const auto& [reference, registration] : m_registrations) {
         // A shortcut no name has cannot be given an id the desktop could remember.
-        const auto naming = m_namer ? m_namer(registration.shortcut) : std::nullopt;
-        if (!naming) continue;
-        const bool listed =
-            std::any_of(shortcuts.begin(), shortcuts.end(),
-                        [&](const PortalShortcut& s) { return s.id == naming->id; });
+        const auto named = naming(registration.shortcut);
+        if (!named) continue;
+        const bool listed = std::any_of(shortcuts.begin(), shortcuts.end(),
+                                        [&](const PortalShortcut& s) { return s.id == named->id; });
         if (listed) continue;
         const auto trigger =
             XdgShortcutTrigger::preferredTrigger(registration.shortcut, m_layoutText);
-        shortcuts.append({naming->id, naming->description, trigger.value_or(QString())});
+        shortcuts.append({named->id, named->description, trigger.value_or(QString())});
     }
     return shortcuts;
 }

@@ -24,15 +24,8 @@ class PortalHotKeyBackend final : public DesktopShortcuts, public GlobalShortcut
     Q_OBJECT
 
 public:
-    // The portal id and description of a registered shortcut: those of the name that has it.
-    struct Naming {
-        QString id;
-        QString description;
-    };
-    using Namer = std::function<std::optional<Naming>(const GlobalShortcuts::Shortcut&)>;
-
-    PortalHotKeyBackend(std::unique_ptr<ShortcutsPortal> portal, Namer namer,
-                        XdgShortcutTrigger::LayoutText layoutText = {});
+    explicit PortalHotKeyBackend(std::unique_ptr<ShortcutsPortal> portal,
+                                 XdgShortcutTrigger::LayoutText layoutText = {});
     ~PortalHotKeyBackend() override;
 
     std::expected<Reference, int> registerHotKey(quint32 keyCode, quint32 modifiers,
@@ -44,6 +37,7 @@ public:
     // The desktop's own bindings are not readable from a Wayland client.
     std::optional<QList<GlobalShortcuts::SystemHotKey>> systemHotKeys() override { return {{}}; }
 
+    void describe(const QString& name, const QString& description) override;
     Binding binding() const override;
     std::optional<QString> triggerDescription(const QString& name) const override;
 
@@ -60,6 +54,12 @@ protected:
 
 private:
     enum class Availability { unknown, available, missing };
+    // A registered shortcut's portal id and description: those of the described name that has
+    // it stored.
+    struct Naming {
+        QString id;
+        QString description;
+    };
     struct Registration {
         GlobalShortcuts::Shortcut shortcut;
         quint32 signature = 0;
@@ -78,11 +78,13 @@ private:
     void shortcutsChanged(const QString& session, const QList<PortalShortcut>& shortcuts);
     void sessionClosed(const QString& session);
     void finishRequest();
+    std::optional<Naming> naming(const GlobalShortcuts::Shortcut& shortcut) const;
     std::optional<QString> idOf(const GlobalShortcuts::Shortcut& shortcut) const;
     void deliver(int kind, const Registration& registration, int status = 0);
 
     std::unique_ptr<ShortcutsPortal> m_portal;
-    Namer m_namer;
+    // Name -> description, in the order described.
+    QList<std::pair<QString, QString>> m_names;
     XdgShortcutTrigger::LayoutText m_layoutText;
     Availability m_availability = Availability::unknown;
     EventHandler m_handler;

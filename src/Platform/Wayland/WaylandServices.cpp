@@ -2,12 +2,20 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 
+#include <QProcessEnvironment>
+
+#include "Base/ApplicationId.h"
 #include "Base/Localization.h"
 #include "Capture/QtScreenSource.h"
-#include "Platform/DesktopPermissionService.h"
+#include "GlobalShortcuts/HotKeyRegistry.h"
 #include "Platform/PlatformServices.h"
+#include "Platform/Wayland/DBusShortcutsPortal.h"
 #include "Platform/Wayland/PortalDisplaySource.h"
+#include "Platform/Wayland/PortalHotKeyBackend.h"
+#include "Platform/Wayland/PortalImage.h"
+#include "Platform/Wayland/PortalRequest.h"
 #include "Platform/Wayland/WaylandOutputs.h"
+#include "Platform/Wayland/WaylandPermissionService.h"
 
 namespace {
 
@@ -33,6 +41,22 @@ MissingService noScreenshotPortal() {
                       "xdg-desktop-portal-wlr), puis relancez Tessik.")};
 }
 
+// The permission's desktop: the session bus, with the screenshot portal's own request; the
+// image it gives is read (which removes a temporary file) and dropped.
+WaylandPermissionService::Desktop permissionDesktop() {
+    auto desktop = WaylandPermissionService::sessionDesktop();
+    desktop.screenshot = [](std::function<void(bool)> done) {
+        PortalRequest::screenshot(
+            QDBusConnection::sessionBus(), [done](const PortalRequest::Outcome& outcome) {
+                if (!outcome) return done(false);
+                const auto places =
+                    PortalImage::temporaryPlaces(QProcessEnvironment::systemEnvironment());
+                done(PortalImage::read(*outcome, places).has_value());
+            });
+    };
+    return desktop;
+}
+
 }  // namespace
 
 PlatformServices makeWaylandServices() {
@@ -44,9 +68,15 @@ PlatformServices makeWaylandServices() {
             return outputs->idForName(name);
         });
     s.displaySource = std::make_unique<PortalDisplaySource>(outputs);
-    // The portal asks the user itself when it needs to; the refusal it reports opens the
-    // onboarding window.
-    s.permissions = std::make_unique<DesktopPermissionService>();
     s.overlaysAsToplevels = true;
+    s.permissions = std::make_unique<WaylandPermissionService>(
+        permissionDesktop(), QString::fromLatin1(ApplicationId::name));
+    // The desktop binds the keys through its shortcuts portal, or in its own settings.
+    auto backend = std::make_shared<std::unique_ptr<PortalHotKeyBackend>>(
+        std::make_unique<PortalHotKeyBackend>(std::make_unique<DBusShortcutsPortal>()));
+    s.desktopShortcuts = backend->get();
+    s.installGlobalShortcuts = [backend] {
+        if (*backend) GlobalShortcuts::HotKeyRegistry::setBackend(std::move(*backend));
+    };
     return s;
 }

@@ -1,0 +1,126 @@
+"""The global shortcut in a Wayland session, through the real portal frontend with the mock
+backend: the first launch binds captureArea with its preferred trigger, the desktop's Activate
+opens the overlays, a recorded shortcut is bound again and still captures, a refused bind prints
+the registry's line, and a desktop without the portal gets the command to bind, and that
+command captures."""
+
+import ast
+import configparser
+import json
+import os
+import time
+import unittest
+
+from rig import TESSIK, wait_until
+from wlrig import OUTPUTS, WaylandDesktop
+
+ESCAPE, SPACE, K = 0xff1b, 0x20, 0x6b
+CTRL, ALT = 0xffe3, 0xffe9
+# Command is Ctrl, option is Alt: key code 40 (k), modifiers 256 | 2048.
+NEW_SHORTCUT = {"carbonKeyCode": 40, "carbonModifiers": 2304}
+
+
+def bound(d):
+    """(session, shortcut id, preferred trigger) of every bind the mock holds."""
+    return ast.literal_eval(d.mock("ListBound").replace("@a(sss) ", ""))[0]
+
+
+def stored_shortcut(d):
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.optionxform = str
+    parser.read(d.path(".config", "Tessik", "Tessik.ini"))
+    raw = parser.get("General", "GlobalShortcuts_captureArea", fallback=None)
+    try:
+        return json.loads(raw.strip('"').replace('\\"', '"')) if raw else None
+    except ValueError:
+        return raw
+
+
+def overlays(d):
+    """Tessik's overlay windows: every window of its own but the settings and onboarding."""
+    return [w for w in d.windows() if w.get("name") not in ("Réglages Tessik",
+                                                            "Bienvenue dans Tessik")]
+
+
+def expect_overlays(test, d):
+    wait_until(lambda: len(overlays(d)) == len(OUTPUTS), timeout=30, what="the overlays")
+    d.key(0, ESCAPE)
+    wait_until(lambda: not overlays(d), timeout=15, what="the overlays to close")
+
+
+def expect_no_overlays(test, d):
+    time.sleep(1.5)
+    test.assertEqual(overlays(d), [])
+
+
+def open_settings(d):
+    d.run([TESSIK, "--settings"])
+    return wait_until(lambda: [w for w in d.windows() if w.get("name") == "Réglages Tessik"],
+                      timeout=20, what="the settings window")[0]
+
+
+class PortalShortcut(unittest.TestCase):
+    def test_bound_at_launch_activated_by_the_desktop_and_bound_again_when_recorded(self):
+        with WaylandDesktop(portal="mock") as d:
+            d.start_tessik()
+            first = wait_until(lambda: bound(d), timeout=15, what="the bind")
+            self.assertEqual([(i, t) for _s, i, t in first], [("captureArea", "CTRL+SHIFT+2")])
+            session = first[0][0]
+            d.mock("Activate", session, "captureArea")
+            expect_overlays(self, d)
+            # An id Tessik never asked for runs nothing.
+            d.mock("Activate", session, "somethingElse")
+            expect_no_overlays(self, d)
+
+            # Recording Ctrl+Alt+K in the settings binds it in a new session.
+            open_settings(d)
+            d.key(0, SPACE)  # "Modifier" has the focus
+            time.sleep(0.3)
+            d.rfb(0, f"keydown:{CTRL:x}", f"keydown:{ALT:x}", f"key:{K:x}", f"keyup:{ALT:x}",
+                  f"keyup:{CTRL:x}")
+            wait_until(lambda: stored_shortcut(d) == NEW_SHORTCUT, timeout=10,
+                       what="the recorded shortcut")
+            again = wait_until(lambda: [b for b in bound(d) if b[2] == "CTRL+ALT+k"], timeout=15,
+                               what="the new bind")
+            self.assertEqual(again[0][1], "captureArea")
+            self.assertEqual(len(bound(d)), 1, "the old session is closed")
+            d.run(["swaymsg", "[title=\"Réglages Tessik\"] kill"], check=False)
+            wait_until(lambda: not d.windows(), timeout=10, what="the settings to close")
+            d.mock("Activate", again[0][0], "captureArea")
+            expect_overlays(self, d)
+            self.assertNotIn("Error registering hotkey", d.log())
+            self.assertIsNone(d.tessik.poll(), d.log())
+
+    def test_a_refused_bind_prints_the_registry_line_with_the_portals_code(self):
+        with WaylandDesktop(portal="mock") as d:
+            d.mock("SetBindRefused", "true")
+            d.start_tessik()
+            wait_until(lambda: "Error registering hotkey " in d.log(), timeout=15,
+                       what="the refusal line")
+            line = [l for l in d.log().splitlines() if l.startswith("Error registering hotkey")]
+            self.assertEqual(len(line), 1, d.log())
+            self.assertTrue(line[0].endswith(": 2"), line[0])
+            self.assertIsNone(d.tessik.poll(), d.log())
+
+
+class DesktopBinding(unittest.TestCase):
+    def test_without_the_portal_the_settings_copy_a_command_that_captures(self):
+        with WaylandDesktop(portal="mock", shortcuts=False) as d:
+            d.start_tessik()
+            open_settings(d)
+            # Recording is off, so the row's first control is its copy button.
+            d.key(0, SPACE)
+            command = wait_until(lambda: (d.paste("text/plain") or b"").decode(), timeout=10,
+                                 what="the command on the clipboard")
+            self.assertEqual(command, os.path.realpath(TESSIK) + " --capture-area")
+            self.assertNotIn("Error registering hotkey", d.log())
+            d.run(["swaymsg", "[title=\"Réglages Tessik\"] kill"], check=False)
+            wait_until(lambda: not d.windows(), timeout=10, what="the settings to close")
+            # What a desktop's key binding does with it: a shell runs it.
+            d.run(["sh", "-c", command])
+            expect_overlays(self, d)
+            self.assertIsNone(d.tessik.poll(), d.log())
+
+
+if __name__ == "__main__":
+    unittest.main()
