@@ -20,6 +20,7 @@
 #endif
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -37,6 +38,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 9;
 constexpr int kProbe = 16;
 constexpr auto kTimeout = std::chrono::seconds(5);
+constexpr int kIdleMs = 4000;
 
 struct Monitor {
     const char* name;
@@ -146,10 +148,66 @@ std::optional<std::vector<double>> measureOnce(xcb_connection_t* c, xcb_window_t
     return painted;
 }
 
+// Resident memory of a process in MiB, from /proc; 0 when unreadable.
+double residentMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+// The peer's resident daemon on the same display: started fresh, measured once it is idle.
+void peerDaemonMemory(const QString& display, const QString& dir) {
+    QDir(dir).mkpath(".config/flameshot");
+    QFile ini(dir + "/.config/flameshot/flameshot.ini");
+    if (ini.open(QIODevice::WriteOnly)) ini.write("[General]\ndisabledTrayIcon=true\n");
+    ini.close();
+    QProcess peer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    env.insert("HOME", dir);
+    env.insert("XDG_CONFIG_HOME", dir + "/.config");
+    peer.setProcessEnvironment(env);
+    peer.setStandardOutputFile(QProcess::nullDevice());
+    peer.setStandardErrorFile(QProcess::nullDevice());
+    peer.start("flameshot", {});
+    if (!peer.waitForStarted(5000)) {
+        std::printf("  peer daemon (flameshot): not started, NOT MEASURED\n");
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    std::printf("  peer daemon (flameshot %s, tray off), same layout, idle: %.1f MiB resident\n",
+                "12.1", residentMiB(peer.processId()));
+    peer.terminate();
+    if (!peer.waitForFinished(5000)) peer.kill();
+    peer.waitForFinished(2000);
+}
+
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
     return v[i];
+}
+
+// Memory over time, and the first capture once the kept memory has been given back.
+void idleRelease(xcb_connection_t* c, xcb_window_t root, const Layout& layout, qint64 pid,
+                 double launchRss) {
+    const double afterCaptures = residentMiB(pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs + 1500));
+    const double released = residentMiB(pid);
+    const auto first = measureOnce(c, root, layout.monitors);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::printf("  tessik resident: %.1f MiB at launch, %.1f MiB after the captures, %.1f MiB "
+                "after the idle release (%d ms idle here, 60 s for users), %.1f MiB after the "
+                "next capture\n",
+                launchRss, afterCaptures, released, kIdleMs, residentMiB(pid));
+    if (first)
+        std::printf("  first capture after the idle release: painted on every display in %.0f ms "
+                    "(goal: under 150 ms)\n",
+                    *std::max_element(first->begin(), first->end()));
+    else
+        std::printf("  first capture after the idle release: no overlay: NOT MEASURED\n");
 }
 
 bool measureLayout(const Layout& layout, const QString& tessik, int displayNumber) {
@@ -193,6 +251,8 @@ bool measureLayout(const Layout& layout, const QString& tessik, int displayNumbe
     env.insert("XDG_CONFIG_HOME", tmp.path() + "/.config");
     env.insert("XDG_RUNTIME_DIR", tmp.path());
     env.remove("QT_SCREEN_SCALE_FACTORS");
+    // The idle release after a short spell rather than the minute a user waits.
+    env.insert("TESSIK_IDLE_RELEASE_MS", QString::number(kIdleMs));
     app.setProcessEnvironment(env);
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     app.start(tessik, {});
@@ -200,6 +260,7 @@ bool measureLayout(const Layout& layout, const QString& tessik, int displayNumbe
     // Launch, hot-key registration and the capture warm-up.
     std::this_thread::sleep_for(std::chrono::seconds(2));
     qputenv("DISPLAY", display.toLatin1());
+    const double launchRss = residentMiB(app.processId());
 
     std::vector<double> all, firstDisplay, otherDisplays;
     bool ok = true;
@@ -231,6 +292,8 @@ bool measureLayout(const Layout& layout, const QString& tessik, int displayNumbe
             std::printf("  painted on %s: median %.0f ms\n", layout.monitors.back().name,
                         percentile(otherDisplays, 0.5));
         std::printf("  peer: %s\n", layout.peer);
+        idleRelease(c, root, layout, app.processId(), launchRss);
+        peerDaemonMemory(display, tmp.path());
     }
     app.terminate();
     app.waitForFinished(5000);

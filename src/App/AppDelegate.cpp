@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "App/IdleRelease.h"
 #include "Base/Localization.h"
 #include "Settings/Preferences.h"
 #include "UI/AlertBox.h"
@@ -17,6 +18,10 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
                           m_services.clipboardExporter && m_services.toast &&
                           m_services.overlay && m_services.compose && m_services.makeFileExporter;
     if (!complete) qFatal("AppDelegate: a required service is missing");
+    m_idleRelease = new IdleRelease(
+        m_services.idleReleaseDelay,
+        [this] { return m_work > 0 || m_services.overlay->hasSessions(); },
+        [this] { releaseIdleMemory(); }, this);
     if (!m_services.alert) {
         m_services.alert = [](const QString& message, const QString& informativeText) {
             AlertBox::run(QMessageBox::Warning, message, informativeText);
@@ -45,6 +50,23 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Fire and forget: nothing waits for the warm-up and its outcome is never reported.
     m_services.captureService->prewarm();
     m_services.overlay->prewarm();
+    m_idleRelease->activity();
+}
+
+void AppDelegate::beginWork() {
+    ++m_work;
+    m_idleRelease->activity();
+}
+
+void AppDelegate::endWork() {
+    m_work = std::max(0, m_work - 1);
+    m_idleRelease->activity();
+}
+
+void AppDelegate::releaseIdleMemory() {
+    m_services.overlay->releaseMemory();
+    // The capture thread frees its buffers first; then the allocator gives the pages back.
+    m_services.captureService->releaseMemory().then(this, [] { returnFreeMemoryToSystem(); });
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -99,11 +121,14 @@ void AppDelegate::screenParametersChanged() {
     m_services.captureService->invalidateCachedContent();
     m_services.captureService->prewarm();
     m_services.overlay->prewarm();
+    m_idleRelease->activity();
 }
 
 void AppDelegate::configureOverlay() {
     QPointer<AppDelegate> self(this);
-    m_services.overlay->onCancel = [] {};
+    m_services.overlay->onCancel = [self] {
+        if (self) self->m_idleRelease->activity();
+    };
     m_services.overlay->onComplete = [self](const OverlayResult& result, ExportAction action) {
         if (self) self->exportResult(result, action);
     };
@@ -120,8 +145,10 @@ void AppDelegate::captureArea() {
         present(CaptureError::displayUnavailable());
         return;
     }
+    beginWork();
     m_services.captureService->captureAll(screens).then(
         this, [this](const CaptureExpected<QList<DisplayCapture>>& captures) {
+            endWork();
             if (!captures) return handleCaptureFailure(captures.error());
             m_services.overlay->present(*captures, m_services.preferences->defaultAction());
         });
@@ -156,11 +183,16 @@ void AppDelegate::captureFullScreen() {
         present(CaptureError::displayUnavailable());
         return;
     }
+    beginWork();
     m_services.captureService->capture(*screen).then(
         this, [this](const CaptureExpected<DisplayCapture>& capture) {
-            if (!capture) return handleCaptureFailure(capture.error());
+            if (!capture) {
+                endWork();
+                return handleCaptureFailure(capture.error());
+            }
             m_services.clipboardExporter->exportImage(capture->image)
                 .then(this, [this](const ExportOutcome& outcome) {
+                    endWork();
                     if (!outcome) present(outcome.error());
                 });
         });
@@ -175,9 +207,13 @@ void AppDelegate::handleCaptureFailure(const CaptureError& error) {
 }
 
 void AppDelegate::exportResult(const OverlayResult& result, ExportAction action) {
+    beginWork();
     QtConcurrent::run(m_services.compose, result)
         .then(this, [this, result, action](const std::expected<QImage, AnyError>& image) {
-            if (!image) return present(image.error());
+            if (!image) {
+                endWork();
+                return present(image.error());
+            }
             deliver(*image, result, action);
         });
 }
@@ -195,6 +231,7 @@ void AppDelegate::deliver(const QImage& image, const OverlayResult& result, Expo
     const ScreenDescriptor screen = result.capture.screen;
     target->exportImage(image).then(
         this, [this, exporter, action, screen, image, folder](const ExportOutcome& outcome) {
+            endWork();
             if (outcome) return m_services.toast->show(confirmation(action), screen);
             if (action == ExportAction::save)
                 return rescueFailedSave(image, folder, outcome.error());

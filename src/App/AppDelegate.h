@@ -42,10 +42,16 @@ private:
     void deliver(const QImage& image, const OverlayResult& result, ExportAction action);
     void rescueFailedSave(const QImage& image, const QString& folder, const AnyError& error);
     void watchScreen(class QScreen* screen);
+    // Captures and exports under way: the idle release waits for them.
+    void beginWork();
+    void endWork();
+    void releaseIdleMemory();
 
     AppServices m_services;
     std::unique_ptr<WindowShowing> m_settingsWindowController;
     std::unique_ptr<WindowShowing> m_onboardingWindowController;
     std::shared_ptr<void> m_menuBarController;
     bool m_terminated = false;
+    int m_work = 0;
+    class IdleRelease* m_idleRelease = nullptr;  // a child
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <expected>
 #include <functional>
 #include <memory>
@@ -56,4 +57,6 @@ struct AppServices {
     std::function<void(std::function<void()>)> onCaptureAreaShortcut;
     // The one modal alert; the default shows a warning message box.
     std::function<void(const QString& message, const QString& informativeText)> alert;
+    // How long without a capture before the memory kept for the next one is given back.
+    std::chrono::milliseconds idleReleaseDelay = std::chrono::seconds(60);
 };

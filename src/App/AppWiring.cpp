@@ -81,6 +81,10 @@ AppServices makeProductionServices(PlatformServices platform) {
                                Preferences& preferences) -> std::unique_ptr<WindowShowing> {
         return std::make_unique<SettingsWindowShowing>(preferences, desktop);
     };
+    // Tests and benchmarks shorten the idle spell rather than wait a minute.
+    bool set = false;
+    const int idleMs = qEnvironmentVariableIntValue("TESSIK_IDLE_RELEASE_MS", &set);
+    if (set && idleMs >= 0) s.idleReleaseDelay = std::chrono::milliseconds(idleMs);
     s.makeOnboardingWindow = [](PermissionService& permissions) {
         return std::make_unique<OnboardingWindow>(permissions);
     };

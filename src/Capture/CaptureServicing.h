@@ -24,4 +24,6 @@ public:
     // once per process.
     virtual QFuture<void> prewarm() = 0;
     virtual QFuture<void> invalidateCachedContent() = 0;
+    // Gives back the memory kept for the next capture; the capture after it is slower.
+    virtual QFuture<void> releaseMemory() { return QtFuture::makeReadyFuture(); }
 };

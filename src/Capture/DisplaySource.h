@@ -67,4 +67,6 @@ public:
     // Primes the capture path once per process, whatever the outcome. The default captures one
     // pixel of the display and discards it.
     virtual void warmUp(const SourceDisplay& display, std::function<void()> done);
+    // Gives back what only speeds up the next capture (kept frames, transfer buffers).
+    virtual void releaseMemory() {}
 };

@@ -145,6 +145,10 @@ void ScreenCaptureActor::prewarm(std::function<void()> done) {
     shareableContent(false, [this, done](ContentResult) { warmUpScreenshotPipeline(done); });
 }
 
+void ScreenCaptureActor::releaseMemory() {
+    m_source->releaseMemory();
+}
+
 void ScreenCaptureActor::invalidateCachedContent() {
     m_cachedContent.reset();
 }

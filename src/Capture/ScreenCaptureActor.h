@@ -27,6 +27,7 @@ public:
     void capture(ScreenDescriptor screen, Done<CaptureExpected<DisplayCapture>> done);
     void prewarm(std::function<void()> done);
     void invalidateCachedContent();
+    void releaseMemory();
 
     void shareableContent(bool refreshing, Done<ContentResult> done);
     void display(quint32 displayID, Done<DisplayResult> done);

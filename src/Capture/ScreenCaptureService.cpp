@@ -71,6 +71,13 @@ QFuture<void> ScreenCaptureService::prewarm() {
         [](ScreenCaptureActor& a, std::function<void()> done) { a.prewarm(std::move(done)); });
 }
 
+QFuture<void> ScreenCaptureService::releaseMemory() {
+    return post([](ScreenCaptureActor& a, std::function<void()> done) {
+        a.releaseMemory();
+        done();
+    });
+}
+
 QFuture<void> ScreenCaptureService::invalidateCachedContent() {
     return post([](ScreenCaptureActor& a, std::function<void()> done) {
         a.invalidateCachedContent();

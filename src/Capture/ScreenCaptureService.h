@@ -23,6 +23,7 @@ public:
         QList<ScreenDescriptor> screens) override;
     QFuture<CaptureExpected<DisplayCapture>> capture(ScreenDescriptor screen) override;
     QFuture<void> prewarm() override;
+    QFuture<void> releaseMemory() override;
     QFuture<void> invalidateCachedContent() override;
 
 private:

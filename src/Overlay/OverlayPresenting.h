@@ -23,4 +23,6 @@ public:
     virtual void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) = 0;
     // Prepares what the next present needs, so the first capture is as quick as later ones.
     virtual void prewarm() {}
+    // Gives back what only speeds up the next present (windows and their backing stores).
+    virtual void releaseMemory() {}
 };

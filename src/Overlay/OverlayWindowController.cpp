@@ -109,6 +109,15 @@ void OverlayWindowController::prewarm() {
     view.render(&image);
 }
 
+void OverlayWindowController::releaseMemory() {
+    m_windowPool.removeIf([this](OverlayWindow* w) {
+        const bool inUse = std::any_of(m_sessions.begin(), m_sessions.end(),
+                                       [w](const Session& s) { return s.window == w; });
+        if (!inUse) delete w;
+        return !inUse;
+    });
+}
+
 void OverlayWindowController::installCallbacks(SelectionView* view) {
     QPointer<OverlayWindowController> self(this);
     QPointer<SelectionView> weakView(view);

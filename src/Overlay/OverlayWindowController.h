@@ -50,6 +50,8 @@ public:
     // Makes each display's window and its backing store ahead of the first capture, and draws a
     // selection view once off screen so fonts and icons are loaded.
     void prewarm() override;
+    // Deletes the pooled windows no overlay uses.
+    void releaseMemory() override;
     // Closes every overlay without reporting.
     void dismiss();
 

@@ -64,6 +64,10 @@ QImage ImageBufferPool::fill(QSize size,
     return image;
 }
 
+void ImageBufferPool::release() {
+    m_buffers.removeIf(isFree);
+}
+
 void ImageBufferPool::prepare(const QList<QSize>& sizes) {
     m_buffers.removeIf([&](const QImage& b) { return isFree(b) && !sizes.contains(b.size()); });
     for (QSize size : sizes) {

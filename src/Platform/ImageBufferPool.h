@@ -16,6 +16,8 @@ public:
     QImage fill(QSize size, const std::function<void(uchar* bits, qsizetype stride)>& write);
     // Keeps one free buffer ready for each size and forgets buffers of other sizes.
     void prepare(const QList<QSize>& sizes);
+    // Forgets every buffer nobody else holds.
+    void release();
 
 private:
     static QImage allocate(QSize size);

@@ -50,6 +50,7 @@ protected:
     int onboardingShows = 0, onboardingBuilds = 0, settingsShows = 0, menuBars = 0;
     std::function<void()> shortcutAction;
     MenuBarActions menuActions;
+    std::chrono::milliseconds idleDelay = std::chrono::hours(1);
     std::unique_ptr<AppDelegate> app;
 
     void SetUp() override {
@@ -94,6 +95,7 @@ protected:
             shortcutAction = std::move(action);
         };
         s.alert = [this](const QString& m, const QString& t) { alerts << qMakePair(m, t); };
+        s.idleReleaseDelay = idleDelay;
         screens->screens = {screenA(), screenB()};
         screens->pointerScreen = screenB();
         capture->captureAllResult =
@@ -289,3 +291,36 @@ TEST_F(AppDelegateTest, CancelIsSilentAndMenuActionsReachTheCommands) {
 }
 
 }  // namespace
+
+class AppDelegateIdleTest : public AppDelegateTest {
+protected:
+    void SetUp() override {
+        idleDelay = std::chrono::milliseconds(40);
+        AppDelegateTest::SetUp();
+    }
+    bool released() const { return capture->calls.contains("release") || overlay->releases; }
+};
+
+TEST_F(AppDelegateIdleTest, QuietSpellGivesMemoryBackOnceButNeverUnderAnOpenOverlay) {
+    launch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return released(); }, 5000));
+    EXPECT_EQ(capture->calls.count("release"), 1);
+    EXPECT_EQ(overlay->releases, 1);
+
+    // A capture brings the memory back in use; while its overlay is up nothing is released.
+    app->captureArea();
+    settle();
+    ASSERT_EQ(overlay->presented.size(), 1);
+    QTest::qWait(300);
+    EXPECT_EQ(overlay->releases, 1);
+    EXPECT_EQ(capture->calls.count("release"), 1);
+
+    // Once the overlay is gone, the next quiet spell releases again, and capturing still works.
+    overlay->sessions = false;
+    overlay->onCancel();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return overlay->releases == 2; }, 5000));
+    EXPECT_EQ(capture->calls.count("release"), 2);
+    app->captureArea();
+    settle();
+    EXPECT_EQ(overlay->presented.size(), 2);
+}

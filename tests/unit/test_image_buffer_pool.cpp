@@ -72,3 +72,21 @@ TEST(ImageBufferPool, SmallImagesAreMadeFresh) {
 }
 
 }  // namespace
+
+TEST(ImageBufferPool, ReleaseDropsFreeBuffersAndLeavesHeldOnesIntact) {
+    ImageBufferPool pool;
+    pool.prepare({frame});
+    const QImage held = filled(pool, frame, 0xff102030);
+    std::optional<qint64> freeBuffer;
+    {
+        const QImage dropped = filled(pool, frame, 0xff405060);
+        freeBuffer = bufferOf(dropped);
+    }
+    pool.release();
+    EXPECT_EQ(held.pixel(1919, 1079), 0xff102030u);
+    // The freed buffer is gone: the next frame is a new one, not the held one either.
+    const QImage next = filled(pool, frame, 0xff708090);
+    EXPECT_NE(bufferOf(next), *freeBuffer);
+    EXPECT_NE(bufferOf(next), bufferOf(held));
+    EXPECT_EQ(held.pixel(0, 0), 0xff102030u);
+}

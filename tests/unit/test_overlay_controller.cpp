@@ -6,8 +6,9 @@
 #include <QScreen>
 #include <QTest>
 
-#include "Capture/GlobalSpace.h"
 #include "Annotation/AnnotationToolbar.h"
+#include "Capture/GlobalSpace.h"
+#include "Overlay/OverlayWindow.h"
 #include "Overlay/OverlayWindowController.h"
 #include "Overlay/SelectionView.h"
 #include "support/ViewDriver.h"
@@ -112,3 +113,23 @@ TEST_F(OverlayControllerTest, AnOpenTextFieldKeepsEscapeAndReturn) {
 }
 
 }  // namespace
+
+TEST_F(OverlayControllerTest, ReleasingMemoryKeepsTheOpenOverlayAndDeletesIdleWindows) {
+    QPointer<OverlayWindow> window = controller.sessions().first().window;
+    controller.releaseMemory();  // the overlay is up: its window must survive
+    ASSERT_TRUE(controller.hasSessions());
+    ASSERT_TRUE(window);
+    key(Qt::Key_Escape);
+    ASSERT_FALSE(controller.hasSessions());
+    ASSERT_TRUE(window);  // pooled for the next capture
+
+    controller.releaseMemory();
+    EXPECT_FALSE(window);
+    // The next capture makes a new window and works as before.
+    controller.present({displayCapture()}, ExportAction::copy);
+    ASSERT_TRUE(controller.hasSessions());
+    select();
+    key(Qt::Key_Return);
+    ASSERT_EQ(completed.size(), 1);
+    EXPECT_EQ(completed[0].second, ExportAction::copy);
+}

@@ -109,6 +109,11 @@ void X11DisplaySource::prepare(const QList<QRect>& areas) {
     if (!areas.isEmpty()) m_reader->prepare(areas.first());
 }
 
+void X11DisplaySource::releaseMemory() {
+    m_pool.release();
+    if (m_reader) m_reader->release();
+}
+
 std::expected<QRect, Failure> X11DisplaySource::liveArea(xcb_connection_t* c, quint32 displayID) {
     XcbReply<xcb_generic_error_t> error;
     xcb_generic_error_t* raw = nullptr;

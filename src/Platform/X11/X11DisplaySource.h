@@ -27,6 +27,7 @@ public:
     void fetchContent(std::function<void(ContentOutcome)> completion) override;
     void captureImage(const SourceDisplay& display, const StillCaptureRequest& request,
                       std::function<void(ImageOutcome)> completion) override;
+    void releaseMemory() override;
 
 private:
     struct Disconnect {

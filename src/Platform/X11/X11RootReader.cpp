@@ -68,6 +68,10 @@ bool X11RootReader::ensureSegment() {
     return m_segment != nullptr;
 }
 
+void X11RootReader::release() {
+    m_segment.reset();
+}
+
 void X11RootReader::prepare(const QRect& sample) {
     if (m_segment || sample.isEmpty() || !ensureSegment()) return;
     // The server maps the segment on its own side and faults those pages in on its first

@@ -40,6 +40,10 @@ public:
         calls << "invalidate";
         return QtFuture::makeReadyFuture();
     }
+    QFuture<void> releaseMemory() override {
+        calls << "release";
+        return QtFuture::makeReadyFuture();
+    }
 };
 
 class FakePermissions : public PermissionService {
@@ -95,6 +99,7 @@ public:
 class FakeOverlay : public OverlayPresenting {
 public:
     bool sessions = false;
+    int releases = 0;
     QList<QList<DisplayCapture>> presented;
     QList<ExportAction> defaultActions;
     bool hasSessions() const override { return sessions; }
@@ -103,6 +108,7 @@ public:
         defaultActions << defaultAction;
         sessions = true;
     }
+    void releaseMemory() override { ++releases; }
 };
 
 class FakeWindow : public WindowShowing {
