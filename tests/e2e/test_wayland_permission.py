@@ -43,12 +43,14 @@ class ScreenshotPermission(unittest.TestCase):
     def test_no_answer_yet_the_onboarding_asks_and_a_grant_shows_the_granted_screen(self):
         with WaylandDesktop(portal="mock", permission=None) as d:
             self.assertEqual(d.screenshot_permission(), {})
+            d.mock("SetAccessDelay", 3.0)  # the user reads the dialog first
             request_height = first_sighting(d)["rect"]["height"]
             wait_until(lambda: d.screenshot_permission() == {"": ["yes"]}, timeout=15,
                        what="the grant in the store")
             self.assertIn("AccessDialog", d.read_log("mock"))
-            wait_until(lambda: onboarding(d)["rect"]["height"] < request_height, timeout=10,
-                       what="the granted screen")
+            wait_until(lambda: onboarding(d)["rect"]["height"] < request_height, timeout=20,
+                       what=f"the granted screen (the request screen was {request_height} high, "
+                            f"the window is {onboarding(d)['rect']})")
             # Granted: a capture command now captures.
             d.run(["swaymsg", f"[title=\"{ONBOARDING}\"] kill"], check=False)
             wait_until(lambda: not d.windows(), timeout=10, what="the onboarding to close")
@@ -61,6 +63,7 @@ class ScreenshotPermission(unittest.TestCase):
     def test_a_deny_leaves_the_first_screen(self):
         with WaylandDesktop(portal="mock", permission=None) as d:
             d.mock("SetAccessAnswer", 2)
+            d.mock("SetAccessDelay", 1.0)
             request_height = first_sighting(d)["rect"]["height"]
             wait_until(lambda: d.screenshot_permission() == {"": ["no"]}, timeout=15,
                        what="the deny in the store")

@@ -26,7 +26,7 @@ class Session(dbus.service.Object):
     def Closed(self, details): pass
 class Mock(dbus.service.Object):
     def __init__(self):
-        super().__init__(bus, PATH); self.mode = "grim"; self.access = 0; self.n = 0; self.bind_refused = False
+        super().__init__(bus, PATH); self.mode = "grim"; self.access = 0; self.access_delay = 0.0; self.n = 0; self.bind_refused = False
         self.requests = 0; self.hung = []; self.files = []
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, iface, prop):
@@ -60,10 +60,13 @@ class Mock(dbus.service.Object):
     @dbus.service.method(IFS, in_signature="ossa{sv}", out_signature="ua{sv}")
     def PickColor(self, handle, app_id, parent_window, options):
         return (dbus.UInt32(0), {"color": dbus.Struct((1.0, 0.0, 0.0), signature="ddd")})
-    @dbus.service.method(IFA, in_signature="osssssa{sv}", out_signature="ua{sv}")
-    def AccessDialog(self, handle, app_id, parent_window, title, subtitle, body, options):
+    @dbus.service.method(IFA, in_signature="osssssa{sv}", out_signature="ua{sv}",
+                         async_callbacks=("reply", "error"))
+    def AccessDialog(self, handle, app_id, parent_window, title, subtitle, body, options, reply, error):
         log("AccessDialog app_id=%r title=%r -> %d" % (str(app_id), str(title), self.access))
-        return (dbus.UInt32(self.access), {})
+        answer = (dbus.UInt32(self.access), {})
+        # The user takes a while to answer when a delay is set.
+        GLib.timeout_add(int(self.access_delay * 1000), lambda: reply(*answer) and False)
     @dbus.service.method(IFG, in_signature="oosa{sv}", out_signature="ua{sv}")
     def CreateSession(self, handle, session_handle, app_id, options):
         sessions[str(session_handle)] = Session(str(session_handle), str(app_id))
@@ -95,6 +98,8 @@ class Mock(dbus.service.Object):
     def ScreenshotFiles(self): return self.files          # every file handed out, in order
     @dbus.service.method(CTL, in_signature="u")
     def SetAccessAnswer(self, a): self.access = int(a)         # 0 grant, 2 deny
+    @dbus.service.method(CTL, in_signature="d")
+    def SetAccessDelay(self, seconds): self.access_delay = float(seconds)   # before the answer
     @dbus.service.method(CTL, in_signature="", out_signature="as")
     def ListSessions(self): return list(sessions.keys())
     @dbus.service.method(CTL, in_signature="", out_signature="a(sss)")
