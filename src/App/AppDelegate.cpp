@@ -132,6 +132,16 @@ void AppDelegate::configureOverlay() {
     m_services.overlay->onComplete = [self](const OverlayResult& result, ExportAction action) {
         if (self) self->exportResult(result, action);
     };
+    m_services.overlay->onCompleting = [self](const OverlayResult& result, ExportAction action) {
+        if (self && action == ExportAction::copy) self->beginCopy(result);
+    };
+}
+
+void AppDelegate::beginCopy(const OverlayResult& result) {
+    // The clipboard is taken now, its bytes composed and encoded meanwhile.
+    beginWork();
+    m_pendingCopy = m_services.clipboardExporter->exportPending(
+        QtConcurrent::run(m_services.compose, result));
 }
 
 void AppDelegate::captureArea() {
@@ -207,6 +217,16 @@ void AppDelegate::handleCaptureFailure(const CaptureError& error) {
 }
 
 void AppDelegate::exportResult(const OverlayResult& result, ExportAction action) {
+    if (action == ExportAction::copy && m_pendingCopy) {
+        QFuture<ExportOutcome> copy = *std::exchange(m_pendingCopy, std::nullopt);
+        const ScreenDescriptor screen = result.capture.screen;
+        copy.then(this, [this, screen](const ExportOutcome& outcome) {
+            endWork();
+            if (!outcome) return present(outcome.error());
+            m_services.toast->show(confirmation(ExportAction::copy), screen);
+        });
+        return;
+    }
     beginWork();
     QtConcurrent::run(m_services.compose, result)
         .then(this, [this, result, action](const std::expected<QImage, AnyError>& image) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QObject>
 
@@ -39,6 +40,7 @@ private:
     void screenParametersChanged();
     void showOnboarding();
     void handleCaptureFailure(const CaptureError& error);
+    void beginCopy(const OverlayResult& result);
     void deliver(const QImage& image, const OverlayResult& result, ExportAction action);
     void rescueFailedSave(const QImage& image, const QString& folder, const AnyError& error);
     void watchScreen(class QScreen* screen);
@@ -54,4 +56,6 @@ private:
     bool m_terminated = false;
     int m_work = 0;
     class IdleRelease* m_idleRelease = nullptr;  // a child
+    // The copy begun while the overlays still had the keyboard, until they report it.
+    std::optional<QFuture<ExportOutcome>> m_pendingCopy;
 };

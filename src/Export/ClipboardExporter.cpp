@@ -3,16 +3,44 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "Export/ImageEncoder.h"
+#include "Export/PendingImageMimeData.h"
 
 namespace {
 
-struct Encoded {
-    QByteArray png;
-    QByteArray tiff;
-};
+using Encoded = PendingImageBytes::Encoded;
+
+// What Tessik itself holds on the clipboard now, as a copy that can be put back; nothing when
+// another application owns it (its data would have to be fetched from it).
+std::unique_ptr<QMimeData> copyOfOwnContent(QClipboard::Mode mode) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // The offscreen platform keeps the clipboard inside the process and reports no owner.
+    const bool owned =
+        (mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection()) ||
+        QGuiApplication::platformName() == QLatin1String("offscreen");
+    const QMimeData* current = owned ? clipboard->mimeData(mode) : nullptr;
+    if (!current) return nullptr;
+    if (const auto* pending = qobject_cast<const PendingImageMimeData*>(current))
+        return std::make_unique<PendingImageMimeData>(pending->bytes());
+    auto copy = std::make_unique<QMimeData>();
+    for (const QString& format : current->formats()) copy->setData(format, current->data(format));
+    return copy;
+}
+
+PendingImageBytes::Outcome encodeBoth(const ImageEncoding& encode, const QImage& image) {
+    // The two encodings are independent: TIFF runs on a second worker meanwhile. Waiting on it
+    // cannot starve the pool, since a waiting worker runs a task not yet started.
+    auto tiffTask =
+        QtConcurrent::run([encode, image] { return encode(image, ImageEncoder::tiff); });
+    auto png = encode(image, ImageEncoder::png);
+    auto tiff = tiffTask.result();
+    if (!png) return std::unexpected(png.error());
+    if (!tiff) return std::unexpected(tiff.error());
+    return Encoded{std::move(*png), std::move(*tiff)};
+}
 
 }  // namespace
 
@@ -25,32 +53,38 @@ QClipboard::Mode ClipboardExporter::mode() const {
 }
 
 QFuture<ExportOutcome> ClipboardExporter::exportImage(QImage image) {
-    const ImageEncoding encode = m_encode;
-    auto encoded = QtConcurrent::run([encode, image]() -> std::expected<Encoded, AnyError> {
-        // The two encodings are independent: TIFF runs on a second worker meanwhile. Waiting
-        // on it cannot starve the pool, since a waiting worker runs a task not yet started.
-        auto tiffTask =
-            QtConcurrent::run([encode, image] { return encode(image, ImageEncoder::tiff); });
-        auto png = encode(image, ImageEncoder::png);
-        auto tiff = tiffTask.result();
-        if (!png) return std::unexpected(png.error());
-        if (!tiff) return std::unexpected(tiff.error());
-        return Encoded{std::move(*png), std::move(*tiff)};
-    });
+    return exportPending(QtFuture::makeReadyFuture(std::expected<QImage, AnyError>(image)));
+}
+
+QFuture<ExportOutcome> ClipboardExporter::exportPending(PendingImage image) {
     const QClipboard::Mode target = mode();
-    const quint64 ticket = ++m_order->requested;
-    return encoded.then(QCoreApplication::instance(),
-                        [target, ticket, order = m_order](
-                            const std::expected<Encoded, AnyError>& bytes) -> ExportOutcome {
-                            if (!bytes) return std::unexpected(bytes.error());
-                            // A later copy that finished encoding first has already replaced
-                            // the clipboard: the newest image the user asked for stays.
-                            if (ticket < order->written) return {};
-                            order->written = ticket;
-                            auto* data = new QMimeData;
-                            data->setData(ImageEncoder::png, bytes->png);
-                            data->setData(ImageEncoder::tiff, bytes->tiff);
-                            QGuiApplication::clipboard()->setMimeData(data, target);
-                            return {};
-                        });
+    auto previous = std::make_shared<std::unique_ptr<QMimeData>>(copyOfOwnContent(target));
+    auto bytes = std::make_shared<PendingImageBytes>();
+    QPointer<QMimeData> taken = new PendingImageMimeData(bytes);
+    QGuiApplication::clipboard()->setMimeData(taken, target);
+    // Encoded as soon as the image is made, on a worker: a paste waiting on the main thread
+    // never waits for the main thread itself.
+    const ImageEncoding encode = m_encode;
+    auto encoded = image.then(
+        QtFuture::Launch::Async, [encode, bytes](const std::expected<QImage, AnyError>& made) {
+            PendingImageBytes::Outcome outcome =
+                made ? encodeBoth(encode, *made)
+                     : PendingImageBytes::Outcome(std::unexpected(made.error()));
+            bytes->fulfil(outcome);
+            return outcome.has_value() ? std::optional<AnyError>()
+                                       : std::optional<AnyError>(outcome.error());
+        });
+    return encoded.then(
+        QCoreApplication::instance(),
+        [target, taken, previous](const std::optional<AnyError>& failure) -> ExportOutcome {
+            if (!failure) return {};
+            QClipboard* clipboard = QGuiApplication::clipboard();
+            if (taken && clipboard->mimeData(target) == taken.data()) {
+                if (*previous)
+                    clipboard->setMimeData(previous->release(), target);
+                else
+                    clipboard->clear(target);
+            }
+            return std::unexpected(*failure);
+        });
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -10,11 +9,14 @@
 #include "Export/Exporter.h"
 #include "Export/ImageEncoding.h"
 
-// Puts an image on the clipboard as PNG then TIFF. Both are encoded on worker threads; the
-// clipboard is then replaced on the main thread in one step, so nobody sees it empty, and an
-// encoding failure leaves it untouched. The encoded bytes are kept and served as they are on
-// every paste while Tessik runs. When copies overlap, the clipboard ends with the one asked
-// for last, whichever finishes encoding first.
+// Puts an image on the clipboard as PNG then TIFF. The clipboard is taken at once, on the main
+// thread, with content whose bytes come when a paste asks (PendingImageMimeData): a Wayland
+// compositor accepts it only while a Tessik window has the keyboard, so it must be taken before
+// the overlays close, while the image is still being composed. Both encodings run once, on
+// worker threads; the bytes are served as they are on every paste while Tessik runs. When
+// copies overlap, the clipboard ends with the one asked for last. A failure to make or encode
+// the image gives back what Tessik itself had on the clipboard before, or else empties it,
+// so that nothing unreadable stays there.
 class ClipboardExporter final : public Exporter {
 public:
     // No name: the clipboard. Any name: the X11 primary selection, the other clipboard X offers.
@@ -24,17 +26,11 @@ public:
     const std::optional<QString>& pasteboardName() const { return m_pasteboardName; }
     QClipboard::Mode mode() const;
 
+    // Main thread.
     QFuture<ExportOutcome> exportImage(QImage image) override;
+    QFuture<ExportOutcome> exportPending(PendingImage image) override;
 
 private:
-    // Copies are numbered when asked for (from any thread); `written` is the newest number
-    // on the clipboard, kept by the main thread.
-    struct Order {
-        std::atomic<quint64> requested = 0;
-        quint64 written = 0;
-    };
-
     std::optional<QString> m_pasteboardName;
-    std::shared_ptr<Order> m_order = std::make_shared<Order>();
     ImageEncoding m_encode;
 };

@@ -16,6 +16,9 @@ public:
 
     std::function<void()> onCancel;
     std::function<void(const OverlayResult&, ExportAction)> onComplete;
+    // Runs just before the overlays close with a result, while one of them still has the
+    // keyboard: the one moment a Wayland compositor lets Tessik take the clipboard.
+    std::function<void(const OverlayResult&, ExportAction)> onCompleting;
 
     // True while overlays are on screen.
     virtual bool hasSessions() const = 0;

@@ -147,6 +147,7 @@ void OverlayWindowController::complete(ExportAction action) {
     for (const Session& s : m_sessions) {
         if (!s.view || !isNonEmpty(s.view->selection())) continue;
         const Result result{s.capture, *s.view->selection(), s.view->annotations().items};
+        if (onCompleting) onCompleting(result, action);
         dismiss();
         if (onComplete) onComplete(result, action);
         return;

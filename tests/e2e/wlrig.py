@@ -72,7 +72,9 @@ class WaylandDesktop:
         return False
 
     def _start(self):
-        self.tmp = tempfile.mkdtemp(prefix="tessik-wl-")
+        # Outside /tmp, so that HOME is not a temporary place in Tessik's eyes.
+        self.tmp = tempfile.mkdtemp(prefix="tessik-wl-",
+                                    dir="/var/tmp" if os.path.isdir("/var/tmp") else None)
         self.run_dir = os.path.join(self.tmp, "run")
         self.home = os.path.join(self.tmp, "home")
         for d in (self.run_dir, os.path.join(self.tmp, "services"),
@@ -292,9 +294,10 @@ class WaylandDesktop:
     def tree(self):
         return json.loads(self.swaymsg("-t", "get_tree").stdout)
 
-    def windows(self, pid=None):
-        """Top-level windows (of a process, by default tessik's) with the output they are on."""
-        pid = pid or (self.tessik.pid if self.tessik else None)
+    def windows(self, pid=None, everyone=False):
+        """Top-level windows (of a process, by default tessik's; of every client with
+        `everyone`) with the output they are on."""
+        pid = None if everyone else pid or (self.tessik.pid if self.tessik else None)
         found = []
 
         def walk(node, output):

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QPromise>
 #include <QTest>
 #include <QThread>
 
 #include "Export/ClipboardExporter.h"
 #include "Export/ImageEncoder.h"
+#include "Export/PendingImageMimeData.h"
 
 namespace {
 
@@ -90,4 +93,56 @@ TEST(ClipboardExporter, OverlappingCopiesLeaveTheOneAskedForLast) {
     const QImage pasted =
         QImage::fromData(QGuiApplication::clipboard()->mimeData()->data("image/png"), "png");
     EXPECT_EQ(pasted.pixelColor(0, 0), QColor(Qt::green));
+}
+
+TEST(ClipboardExporter, TakesTheClipboardAtOnceAndEncodesOncePerCopyNotPerPaste) {
+    std::atomic<int> encodings = 0;
+    auto counting = [&](const QImage& image, const QString& type) {
+        ++encodings;
+        return standardImageEncoding()(image, type);
+    };
+    ClipboardExporter exporter(std::nullopt, counting);
+    QPromise<std::expected<QImage, AnyError>> composing;
+    composing.start();
+    auto copied = exporter.exportPending(composing.future());
+    // Still composing, the clipboard already lists both types.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(), QStringList({"image/png", "image/tiff"}));
+    EXPECT_EQ(encodings, 0);
+    composing.addResult(sample());
+    composing.finish();
+    ASSERT_TRUE(finish(copied).has_value());
+    for (int paste = 0; paste < 3; ++paste) {
+        const QMimeData* now = QGuiApplication::clipboard()->mimeData();
+        EXPECT_EQ(
+            QImage::fromData(now->data("image/png"), "png").convertToFormat(QImage::Format_ARGB32),
+            sample());
+        EXPECT_FALSE(now->data("image/tiff").isEmpty());
+    }
+    EXPECT_EQ(encodings, 2);
+}
+
+TEST(ClipboardExporter, AFailedCompositionGivesBackTheEarlierContent) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("keep me");
+    ClipboardExporter exporter;
+    const auto outcome =
+        finish(exporter.exportPending(QtFuture::makeReadyFuture(std::expected<QImage, AnyError>(
+            std::unexpected(AnyError(ImageEncoder::Failure::encodingFailed()))))));
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_EQ(clipboard->text(), "keep me");
+}
+
+TEST(PendingImageMimeData, APasteWaitsForTheEncoderOnlySoLong) {
+    auto bytes = std::make_shared<PendingImageBytes>();
+    PendingImageMimeData data(bytes, 50);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(data.data("image/png").isEmpty());
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(data.data("text/plain").isEmpty());
+    bytes->fulfil(PendingImageBytes::Encoded{"png bytes", "tiff bytes"});
+    EXPECT_EQ(data.data("image/png"), "png bytes");
+    EXPECT_EQ(data.data("image/tiff"), "tiff bytes");
 }
