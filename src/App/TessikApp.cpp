@@ -17,6 +17,7 @@
 #include "App/SingleInstance.h"
 #include "Base/ApplicationId.h"
 #include "Export/AtomicFileWriter.h"
+#include "Base/QtTranslation.h"
 #include "GlobalShortcuts/RecorderEnvironment.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/Session.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(TESSIK_VERSION);
     QApplication::setDesktopFileName(ApplicationId::name);
     QApplication::setWindowIcon(AppIcon::make());
+    installQtFrenchTranslation(app);
     // Closing the settings or onboarding window never quits.
     QApplication::setQuitOnLastWindowClosed(
         AppDelegate::applicationShouldTerminateAfterLastWindowClosed());

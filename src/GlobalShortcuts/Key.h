@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include <QHashFunctions>
 #include <QtGlobal>
@@ -30,6 +31,10 @@ struct Key {
     static const Key keypad0, keypad1, keypad2, keypad3, keypad4, keypad5, keypad6, keypad7,
         keypad8, keypad9, keypadClear, keypadDecimal, keypadDivide, keypadEnter, keypadEquals,
         keypadMinus, keypadMultiply, keypadPlus;
+    // PC keys. Print, Scroll Lock and Pause are F13, F14 and F15 in this numbering (a PC
+    // keyboard's keys arrive so on the platform that defined it), the ISO key left of Z and the
+    // Menu key have their own codes there; F21-F24 have none, so they take 0x1000 + their number.
+    static const Key printScreen, scrollLock, pause, isoSection, contextualMenu, f21, f22, f23, f24;
 };
 
 inline constexpr Key Key::a{0}, Key::b{11}, Key::c{8}, Key::d{2}, Key::e{14}, Key::f{3}, Key::g{5},
@@ -57,6 +62,9 @@ inline constexpr Key Key::keypad0{82}, Key::keypad1{83}, Key::keypad2{84}, Key::
     Key::keypad9{92}, Key::keypadClear{71}, Key::keypadDecimal{65}, Key::keypadDivide{75},
     Key::keypadEnter{76}, Key::keypadEquals{81}, Key::keypadMinus{78}, Key::keypadMultiply{67},
     Key::keypadPlus{69};
+inline constexpr Key Key::printScreen{105}, Key::scrollLock{107}, Key::pause{113},
+    Key::isoSection{10}, Key::contextualMenu{110}, Key::f21{0x1015}, Key::f22{0x1016},
+    Key::f23{0x1017}, Key::f24{0x1018};
 
 inline size_t qHash(Key key, size_t seed = 0) {
     return ::qHash(key.rawValue, seed);
@@ -66,10 +74,12 @@ inline size_t qHash(Key key, size_t seed = 0) {
 // convention: command is Ctrl, control is Super, option is Alt. Keys without a PC counterpart
 // (function) have none.
 std::optional<int> evdevCode(Key key);
-// The X keycode of a key (evdev code + 8), and back.
+// The X keycode of a key (evdev code + 8), and back. F13-F15 also stand for Print, Scroll Lock
+// and Pause, so those three keys have two keycodes: xKeycode gives the PC key's, xKeycodes both.
 std::optional<quint32> xKeycode(Key key);
+std::vector<quint32> xKeycodes(Key key);
 std::optional<Key> keyForXKeycode(quint32 keycode);
-// F1 ... F20: the keys that may make a global shortcut without a modifier.
+// F1-F24, Print, Scroll Lock and Pause: keys that make a shortcut without a modifier.
 bool isFunctionKey(Key key);
 
 }  // namespace GlobalShortcuts

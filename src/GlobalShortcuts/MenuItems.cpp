@@ -20,7 +20,8 @@ constexpr std::pair<char16_t, Qt::Key> kSpecialKeys[] = {
 };
 const QString kHelp = QStringLiteral("?") + QChar(0x20DD);
 constexpr char16_t kF1 = 0xF704;
-constexpr int kFunctionKeys = 20;
+constexpr int kFunctionKeys = 24;
+constexpr char16_t kMenuKey = 0xF735;
 
 constexpr std::pair<Qt::KeyboardModifier, EventModifierFlags> kModifiers[] = {
     {Qt::ControlModifier, EventModifier::command},
@@ -34,6 +35,7 @@ std::optional<Qt::Key> qtKey(const QString& key) {
     if (key.size() != 1) return std::nullopt;
     const char16_t c = key.at(0).unicode();
     if (c >= kF1 && c < kF1 + kFunctionKeys) return Qt::Key(Qt::Key_F1 + (c - kF1));
+    if (c == kMenuKey) return Qt::Key_Menu;
     for (const auto& [glyph, qt] : kSpecialKeys)
         if (glyph == c) return qt;
     return Qt::Key(key.at(0).toUpper().unicode());
@@ -43,6 +45,7 @@ QString keyText(int qt) {
     if (qt == Qt::Key_Help) return kHelp;
     if (qt >= Qt::Key_F1 && qt < Qt::Key_F1 + kFunctionKeys)
         return QString(QChar(kF1 + (qt - Qt::Key_F1)));
+    if (qt == Qt::Key_Menu) return QString(QChar(kMenuKey));
     for (const auto& [glyph, key] : kSpecialKeys)
         if (key == qt) return QString(QChar(glyph));
     if (qt <= 0 || qt > 0xFFFF) return {};
@@ -126,9 +129,9 @@ QAction* Shortcut::menuItemWithMatchingShortcut(const QMenu* menu) const {
 
 void setShortcut(QAction* item, const std::optional<Shortcut>& shortcut) {
     if (!item) return;
-    if (!shortcut) return item->setShortcut(QKeySequence());
-    item->setShortcut(keySequence(
-        {shortcut->nsMenuItemKeyEquivalent().value_or(QString()), shortcut->modifiers()}));
+    // The same combination the shortcut's text is made of, so the menu reads like the settings.
+    const auto combination = shortcut ? shortcut->keyCombination() : std::nullopt;
+    item->setShortcut(combination ? QKeySequence(*combination) : QKeySequence());
 }
 
 void setShortcutFor(QAction* item, const std::optional<Name>& name) {

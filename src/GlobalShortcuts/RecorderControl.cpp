@@ -52,16 +52,11 @@ bool isModifierKey(int key) {
         case Qt::Key_Hyper_R:
         case Qt::Key_CapsLock:
         case Qt::Key_NumLock:
-        case Qt::Key_ScrollLock:
         case Qt::Key_Mode_switch:
             return true;
         default:
             return false;
     }
-}
-
-bool isFunctionKey(int key) {
-    return key >= Qt::Key_F1 && key <= Qt::Key_F35;
 }
 
 bool isEscape(const QKeyEvent& event) {
@@ -154,7 +149,7 @@ void RecorderControl::setDesktopTrigger(const std::optional<QString>& trigger) {
 
 void RecorderControl::setStringValue() {
     const auto shortcut = getShortcut(m_shortcutName);
-    setText(shortcut ? m_desktopTrigger.value_or(shortcut->presentableDescription()) : QString());
+    setText(shortcut ? m_desktopTrigger.value_or(shortcut->nativeText()) : QString());
     applyDisplayedState();
 }
 
@@ -348,7 +343,9 @@ bool RecorderControl::handleKeyDown(const QKeyEvent& event) {
         return true;
     }
     auto candidate = Shortcut::fromEvent(event);
-    if ((held & ~EventModifier::shift) == 0 && !isFunctionKey(event.key())) candidate.reset();
+    // Function keys (Print, Scroll Lock and Pause among them) may stand alone or with Shift.
+    if (candidate && (held & ~EventModifier::shift) == 0 && !isFunctionKey(candidate->key()))
+        candidate.reset();
     if (!candidate) {
         recorderEnvironment().beep();
         return true;
@@ -409,7 +406,7 @@ bool RecorderControl::refusedBySystem(const Shortcut& candidate) {
 }
 
 void RecorderControl::accept(const Shortcut& candidate) {
-    setText(candidate.presentableDescription());
+    setText(candidate.nativeText());
     applyDisplayedState();
     userDefaultsSet(m_shortcutName, candidate);
     if (m_onChange) m_onChange(candidate);

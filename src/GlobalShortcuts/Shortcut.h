@@ -49,9 +49,15 @@ struct Shortcut {
     // stored value must be to stand for a hot key at all. Anything else stored is damage.
     bool isWellFormed() const;
 
-    // What the user sees, e.g. ⇧⌘2.
+    // The compact glyph form, e.g. ⇧⌘2: the module's API and its error line.
     QString presentableDescription() const;
     QString description() const { return presentableDescription(); }
+    // What a user reads, named the desktop's way through Qt's key names: "Ctrl+Maj+2" with Qt's
+    // French translation loaded. A key the layout cannot name shows U+FFFD.
+    QString nativeText() const;
+    // The Qt key combination of that text (keypad keys carry the keypad modifier); none when the
+    // key has no fixed name and the layout gives it no character.
+    std::optional<QKeyCombination> keyCombination() const;
     // The character the key types on the current layout without modifiers (one grapheme).
     std::optional<QString> keyToCharacter() const;
     // The key equivalent a menu item shows for this key.

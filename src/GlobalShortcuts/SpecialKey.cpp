@@ -8,17 +8,21 @@ namespace GlobalShortcuts {
 namespace {
 // In case order; the function keys and the keypad digits follow one another.
 constexpr qint64 kCodes[specialKeyCount] = {
-    36,  51, 117, 119, 53,  114, 115, 49,  48,  116, 121, 126, 124, 125, 123, 122, 120, 99,
-    118, 96, 97,  98,  100, 101, 109, 103, 111, 105, 107, 113, 106, 64,  79,  80,  90,  82,
-    83,  84, 85,  86,  87,  88,  89,  91,  92,  71,  65,  75,  76,  81,  78,  67,  69,
+    36,  51,  117, 119, 53, 114, 115, 49,  48,     116,    121,    126,    124, 125, 123,
+    122, 120, 99,  118, 96, 97,  98,  100, 101,    109,    103,    111,    105, 107, 113,
+    106, 64,  79,  80,  90, 82,  83,  84,  85,     86,     87,     88,     89,  91,  92,
+    71,  65,  75,  76,  81, 78,  67,  69,  0x1015, 0x1016, 0x1017, 0x1018, 110,
 };
 constexpr char16_t kKeycap = 0x20E3;
 
-bool isFunctionKey(SpecialKey k) {
-    return k >= SpecialKey::f1 && k <= SpecialKey::f20;
+// 1 to 24 for the function keys, 0 for the others.
+int functionNumber(SpecialKey k) {
+    if (k >= SpecialKey::f1 && k <= SpecialKey::f20) return int(k) - int(SpecialKey::f1) + 1;
+    if (k >= SpecialKey::f21 && k <= SpecialKey::f24) return int(k) - int(SpecialKey::f21) + 21;
+    return 0;
 }
 bool isKeypad(SpecialKey k) {
-    return k >= SpecialKey::keypad0;
+    return k >= SpecialKey::keypad0 && k <= SpecialKey::keypadPlus;
 }
 
 QString keycap(QChar c) {
@@ -43,7 +47,7 @@ std::optional<SpecialKey> specialKey(qint64 keyCode) {
 }
 
 QString presentableDescription(SpecialKey key) {
-    if (isFunctionKey(key)) return QStringLiteral("F%1").arg(int(key) - int(SpecialKey::f1) + 1);
+    if (const int n = functionNumber(key)) return QStringLiteral("F%1").arg(n);
     if (key >= SpecialKey::keypad0 && key <= SpecialKey::keypad9)
         return keycap(QChar(u'0' + (int(key) - int(SpecialKey::keypad0))));
     switch (key) {
@@ -94,6 +98,8 @@ QString presentableDescription(SpecialKey key) {
             return keycap(u'*');
         case SpecialKey::keypadPlus:
             return keycap(u'+');
+        case SpecialKey::contextualMenu:
+            return QStringLiteral("Menu");
         default:
             return {};
     }
@@ -101,8 +107,10 @@ QString presentableDescription(SpecialKey key) {
 
 std::optional<QString> appKitMenuItemKeyEquivalent(SpecialKey key) {
     if (isKeypad(key)) return std::nullopt;
-    if (isFunctionKey(key)) return QString(QChar(0xF704 + (int(key) - int(SpecialKey::f1))));
+    if (const int n = functionNumber(key)) return QString(QChar(0xF704 + n - 1));
     if (key == SpecialKey::space) return QStringLiteral(" ");
+    // The platform's menu function key.
+    if (key == SpecialKey::contextualMenu) return QString(QChar(0xF735));
     return presentableDescription(key);
 }
 

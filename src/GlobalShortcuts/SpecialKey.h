@@ -63,8 +63,14 @@ enum class SpecialKey {
     keypadMinus,
     keypadMultiply,
     keypadPlus,
+    // PC keys the original table lacks.
+    f21,
+    f22,
+    f23,
+    f24,
+    contextualMenu,
 };
-inline constexpr int specialKeyCount = 53;
+inline constexpr int specialKeyCount = 58;
 
 // Key code -> special key; built once on first use.
 const std::map<qint64, SpecialKey>& keyToSpecialKeyMapping();

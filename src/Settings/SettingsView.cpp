@@ -154,7 +154,7 @@ QWidget* SettingsView::savingSection() {
     group->addRow(labelledRow(localized("Action par défaut"), m_actionPicker, group));
 
     auto* hint = SettingsStyle::label(localized("Appliquée au double-clic dans la sélection et à la touche "
-                                     "Entrée. ⌘C et ⌘S restent explicites."),
+                                     "Entrée. Ctrl+C et Ctrl+S restent explicites."),
                            SettingsStyle::captionFont(), SettingsStyle::secondaryText(), group);
     hint->setWordWrap(true);
     group->addRow(hint);

@@ -86,7 +86,7 @@ ShortcutRecorderRow::~ShortcutRecorderRow() {
 QString ShortcutRecorderRow::statusText(bool isRecording, bool hasShortcut) {
     if (isRecording)
         return localized(
-            "Pressez la combinaison souhaitée. Échap pour annuler, ⊗ pour supprimer le "
+            "Pressez la combinaison souhaitée. Échap pour annuler, Suppr pour supprimer le "
             "raccourci.");
     if (!hasShortcut) return localized("Aucun raccourci. Cliquez sur Modifier pour en définir un.");
     return localized("Cliquez sur Modifier pour enregistrer un nouveau raccourci.");

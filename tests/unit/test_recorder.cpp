@@ -122,7 +122,7 @@ protected:
 };
 
 TEST_F(RecorderTest, ShowsTheStoredShortcutAndItsClearButton) {
-    EXPECT_EQ(m_recorder->text(), QString::fromUtf8("⇧⌘2"));
+    EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
     EXPECT_TRUE(m_recorder->clearButton()->isVisible());
     EXPECT_EQ(m_recorder->alignment(), Qt::AlignCenter);
     EXPECT_EQ(m_recorder->sizeHint(), QSize(130, 24));
@@ -131,10 +131,10 @@ TEST_F(RecorderTest, ShowsTheStoredShortcutAndItsClearButton) {
     EXPECT_FALSE(m_recorder->clearButton()->isVisible());
     // A change made elsewhere (a reset in the settings) shows at once; other names do not.
     reset(m_name);
-    EXPECT_EQ(m_recorder->text(), QString::fromUtf8("⇧⌘2"));
+    EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
     Name other(QStringLiteral("other"));
     other.setShortcut(Shortcut(Key::a, kCommand));
-    EXPECT_EQ(m_recorder->text(), QString::fromUtf8("⇧⌘2"));
+    EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
 }
 
 TEST_F(RecorderTest, RecordingFollowsFocusAndPausesTheModule) {
@@ -161,6 +161,10 @@ TEST_F(RecorderTest, CombinationsWithoutARealModifierBeepAndStoreNothing) {
         {Key::tab, Qt::Key_Backtab, Qt::ShiftModifier},
         {Key::two, Qt::Key_2},
         {Key::upArrow, Qt::Key_Up},
+        // Only function keys stand alone: not Menu, the ISO key or the keypad.
+        {Key::contextualMenu, Qt::Key_Menu},
+        {Key::isoSection, Qt::Key_Less},
+        {Key::keypad5, Qt::Key_5, Qt::KeypadModifier},
     };
     startRecording();
     const auto before = stored();
@@ -183,17 +187,32 @@ TEST_F(RecorderTest, AcceptedCombinationsAreStoredShownAndEndRecording) {
     };
     const Case cases[] = {
         {{Key::f5, Qt::Key_F5}, Shortcut(Key::f5), "F5"},
-        {{Key::f5, Qt::Key_F5, Qt::ShiftModifier}, Shortcut(Key::f5, kShift), "⇧F5"},
-        {{Key::escape, Qt::Key_Escape, Qt::ControlModifier}, Shortcut(Key::escape, kCommand), "⌘⎋"},
+        {{Key::f5, Qt::Key_F5, Qt::ShiftModifier}, Shortcut(Key::f5, kShift), "Maj+F5"},
+        {{Key::escape, Qt::Key_Escape, Qt::ControlModifier},
+         Shortcut(Key::escape, kCommand),
+         "Ctrl+Échap"},
         {{Key::deleteKey, Qt::Key_Backspace, Qt::ControlModifier},
          Shortcut(Key::deleteKey, kCommand),
-         "⌘⌫"},
+         "Ctrl+Effacement"},
         {{Key::k, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier},
          Shortcut(Key::k, kCommand | kOption),
-         "⌥⌘K"},
+         "Ctrl+Alt+K"},
         {{Key::a, Qt::Key_A, Qt::MetaModifier | Qt::ShiftModifier},
          Shortcut(Key::a, kControl | kShift),
-         "⌃⇧A"},
+         "Méta+Maj+A"},
+        // PC keys: Print, Scroll Lock and Pause alone like function keys; the others with a
+        // modifier.
+        {{Key::printScreen, Qt::Key_Print}, Shortcut(Key::f13), "Imprimer"},
+        {{Key::scrollLock, Qt::Key_ScrollLock}, Shortcut(Key::f14), "Arrêt défil"},
+        {{Key::pause, Qt::Key_Pause, Qt::ShiftModifier}, Shortcut(Key::f15, kShift), "Maj+Pause"},
+        {{Key::f21, Qt::Key_F21}, Shortcut(Key(0x1015)), "F21"},
+        {{Key::contextualMenu, Qt::Key_Menu, Qt::ControlModifier},
+         Shortcut(Key(110), kCommand),
+         "Ctrl+Menu"},
+        {{Key::isoSection, Qt::Key_Less, Qt::AltModifier}, Shortcut(Key(10), kOption), "Alt+<"},
+        {{Key::keypad5, Qt::Key_5, Qt::ControlModifier | Qt::KeypadModifier},
+         Shortcut(Key(87), kCommand),
+         "Ctrl+Num+5"},
     };
     for (const Case& c : cases) {
         startRecording();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include <QKeyEvent>
 
@@ -86,12 +87,12 @@ TEST(ShortcutCodedForm, DecodesOnlyObjectsWithTwoIntegers) {
 TEST(ShortcutKeys, PhysicalKeysMapToDistinctXKeycodes) {
     // Every named key except function has a PC position, and the X keycode is evdev + 8.
     std::set<quint32> keycodes;
-    for (qint64 code = 0; code < 128; ++code)
+    for (qint64 code = 0; code < 0x1100; ++code)
         if (const auto keycode = xKeycode(Key(code))) {
             EXPECT_TRUE(keycodes.insert(*keycode).second) << code;
             EXPECT_EQ(keyForXKeycode(*keycode), Key(code));
         }
-    EXPECT_EQ(keycodes.size(), 112u);
+    EXPECT_EQ(keycodes.size(), 118u);
     EXPECT_EQ(xKeycode(Key::two), 11u);
     EXPECT_EQ(xKeycode(Key::a), 38u);
     EXPECT_EQ(xKeycode(Key::command), 37u);   // left Ctrl
@@ -101,6 +102,38 @@ TEST(ShortcutKeys, PhysicalKeysMapToDistinctXKeycodes) {
     EXPECT_FALSE(xKeycode(Key(-1)));
     EXPECT_FALSE(xKeycode(Key(0x10000)));
     EXPECT_FALSE(keyForXKeycode(8));
+}
+
+TEST(ShortcutKeys, PcKeysHaveTheirStoredCodesAndKeycodes) {
+    // Stored code, X keycodes (the PC key's first), whether it stands alone like a function key.
+    struct Case {
+        Key key;
+        qint64 code;
+        std::vector<quint32> keycodes;
+        bool functionKey;
+    };
+    const Case cases[] = {
+        {Key::printScreen, 105, {107, 191}, true},  // Print, then F13
+        {Key::scrollLock, 107, {78, 192}, true},    // Scroll Lock, then F14
+        {Key::pause, 113, {127, 193}, true},        // Pause, then F15
+        {Key::f16, 106, {194}, true},
+        {Key::f20, 90, {198}, true},
+        {Key::f21, 0x1015, {199}, true},
+        {Key::f24, 0x1018, {202}, true},
+        {Key::isoSection, 10, {94}, false},  // the key left of Z
+        {Key::contextualMenu, 110, {135}, false},
+        {Key::keypad5, 87, {84}, false},
+        {Key::keypadEnter, 76, {104}, false},
+        {Key::f1, 122, {67}, true},
+        {Key::two, 19, {11}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.key.rawValue, c.code);
+        EXPECT_EQ(xKeycodes(c.key), c.keycodes) << c.code;
+        EXPECT_EQ(xKeycode(c.key), c.keycodes.front()) << c.code;
+        for (const quint32 keycode : c.keycodes) EXPECT_EQ(keyForXKeycode(keycode), c.key);
+        EXPECT_EQ(isFunctionKey(c.key), c.functionKey) << c.code;
+    }
 }
 
 TEST(ShortcutKeys, SpecialKeysHaveTheirGlyphsAndMenuEquivalents) {
@@ -123,6 +156,8 @@ TEST(ShortcutKeys, SpecialKeysHaveTheirGlyphsAndMenuEquivalents) {
         {Key::keypadClear, QString(QChar(0x2612)) + QChar(0x20E3), std::nullopt},
         {Key::keypadEnter, QString(QChar(0x21A9)) + QChar(0x20E3), std::nullopt},
         {Key::keypadMinus, QStringLiteral("-") + QChar(0x20E3), std::nullopt},
+        {Key::f24, QStringLiteral("F24"), QString(QChar(0xF71B))},
+        {Key::contextualMenu, QStringLiteral("Menu"), QString(QChar(0xF735))},
     };
     GlobalShortcuts::setStringTable({{QStringLiteral("space_key"), QStringLiteral("espace")}});
     for (const Case& c : cases) {
@@ -179,6 +214,55 @@ TEST_F(ShortcutDisplay, FollowsTheLayout) {
     EXPECT_EQ(shortcut.presentableDescription(), QString::fromUtf8("⇧⌘") + kReplacement);
     GlobalShortcuts::setKeyboardLayout(nullptr);
     EXPECT_FALSE(shortcut.keyToCharacter());
+}
+
+TEST_F(ShortcutDisplay, NativeTextNamesKeysTheLinuxWayInFrench) {
+    // Qt's own key names with its French translation loaded; no modifier glyph anywhere.
+    struct Case {
+        Shortcut shortcut;
+        const char* text;
+    };
+    const EventModifierFlags ctrl = EventModifier::command, shift = EventModifier::shift,
+                             alt = EventModifier::option, super = EventModifier::control;
+    const Case cases[] = {
+        {Shortcut(Key::two, ctrl | shift), "Ctrl+Maj+2"},
+        {Shortcut(Key::k, ctrl | alt), "Ctrl+Alt+K"},
+        {Shortcut(Key::a, super), "Méta+A"},
+        {Shortcut(Key::comma, ctrl), "Ctrl+,"},
+        {Shortcut(Key::f5), "F5"},
+        {Shortcut(Key::f13), "Imprimer"},
+        {Shortcut(Key::f14), "Arrêt défil"},
+        {Shortcut(Key::f15, shift), "Maj+Pause"},
+        {Shortcut(Key::f16), "F16"},
+        {Shortcut(Key::f24), "F24"},
+        {Shortcut(Key::contextualMenu, ctrl), "Ctrl+Menu"},
+        {Shortcut(Key::isoSection, ctrl), "Ctrl+<"},
+        {Shortcut(Key::keypad5, ctrl), "Ctrl+Num+5"},
+        {Shortcut(Key::keypadEnter, alt), "Alt+Num+Entrée"},
+        {Shortcut(Key::keypadPlus, ctrl), "Ctrl+Num++"},
+        {Shortcut(Key::space, super | alt), "Méta+Alt+Espace"},
+        {Shortcut(Key::escape, ctrl), "Ctrl+Échap"},
+        {Shortcut(Key::deleteKey, ctrl), "Ctrl+Effacement"},
+        {Shortcut(Key::deleteForward, ctrl), "Ctrl+Suppr"},
+        {Shortcut(Key::help, ctrl), "Ctrl+Inser"},
+        {Shortcut(Key::returnKey, ctrl), "Ctrl+Retour"},
+        {Shortcut(Key::upArrow, ctrl), "Ctrl+Haut"},
+        {Shortcut(Key::pageDown, ctrl), "Ctrl+Page suiv"},
+        {Shortcut(Key::mute), "Volume muet"},
+        // No character from the layout: the replacement character stands in.
+        {Shortcut(Key::semicolon, ctrl), "Ctrl+\uFFFD"},
+        {Shortcut::unnormalized(0x10000, 256), "Ctrl+\uFFFD"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.shortcut.nativeText(), QString::fromUtf8(c.text)) << c.text;
+    EXPECT_FALSE(Shortcut(Key::semicolon, ctrl).keyCombination());
+    EXPECT_EQ(Shortcut(Key::keypad5, ctrl).keyCombination(),
+              QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_5));
+
+    // Layout keys follow the layout, upper case as Qt names them.
+    GlobalShortcuts::setKeyboardLayout(FakeKeyboardLayout::french());
+    EXPECT_EQ(Shortcut(Key::two, ctrl | shift).nativeText(), QString::fromUtf8("Ctrl+Maj+É"));
+    EXPECT_EQ(Shortcut(Key::a, ctrl).nativeText(), QStringLiteral("Ctrl+Q"));
 }
 
 TEST_F(ShortcutDisplay, OnlyASingleCharacterCounts) {

@@ -76,6 +76,14 @@ const QList<KeyName>& keyNames() {
             {Key::volumeUp, "XF86AudioRaiseVolume", Qt::Key_VolumeUp},
             {Key::volumeDown, "XF86AudioLowerVolume", Qt::Key_VolumeDown},
             {Key::keypadEnter, "KP_Enter", Qt::Key_Enter},
+            {Key::printScreen, "Print", Qt::Key_Print},
+            {Key::scrollLock, "Scroll_Lock", Qt::Key_ScrollLock},
+            {Key::pause, "Pause", Qt::Key_Pause},
+            {Key::contextualMenu, "Menu", Qt::Key_Menu},
+            {Key::f21, "F21", Qt::Key_F21},
+            {Key::f22, "F22", Qt::Key_F22},
+            {Key::f23, "F23", Qt::Key_F23},
+            {Key::f24, "F24", Qt::Key_F24},
         };
         return n;
     }();

@@ -1,5 +1,6 @@
 #include "Platform/X11/X11HotKeyBackend.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -133,35 +134,49 @@ void X11HotKeyBackend::ungrab(const Combination& combination) {
     xcb_flush(m_connection);
 }
 
+int X11HotKeyBackend::acquire(const Combination& combination) {
+    if (m_grabCounts[combination] == 0)
+        if (const int status = grab(combination)) {
+            m_grabCounts.erase(combination);
+            return status;
+        }
+    ++m_grabCounts[combination];
+    return 0;
+}
+
+void X11HotKeyBackend::release(const Combination& combination) {
+    if (--m_grabCounts[combination] > 0) return;
+    m_grabCounts.erase(combination);
+    ungrab(combination);
+}
+
 std::expected<X11HotKeyBackend::Reference, int> X11HotKeyBackend::registerHotKey(quint32 keyCode,
                                                                                  quint32 modifiers,
                                                                                  quint32 signature,
                                                                                  quint32 id) {
     if (!m_connection) return std::unexpected(kBadImplementation);
-    const auto keycode = xKeycode(Key(keyCode));
+    const std::vector<quint32> keycodes = xKeycodes(Key(keyCode));
     const auto mask = xModifiers(modifiers);
-    if (!keycode || !mask) return std::unexpected(kBadValue);
-    const Combination combination{*keycode, *mask};
-    // The server keeps one grab per combination and client; registrations share it.
-    if (m_grabCounts[combination] == 0)
-        if (const int status = grab(combination)) {
-            m_grabCounts.erase(combination);
-            return std::unexpected(status);
-        }
-    ++m_grabCounts[combination];
+    if (keycodes.empty() || !mask) return std::unexpected(kBadValue);
+    // The key's own keycode decides; a second one (F13 for Print) is taken when it is free.
+    Registration registration{{}, signature, id};
+    for (const quint32 keycode : keycodes) {
+        const Combination combination{keycode, *mask};
+        const int status = acquire(combination);
+        if (status && registration.combinations.empty()) return std::unexpected(status);
+        if (!status) registration.combinations.push_back(combination);
+    }
     const Reference reference = m_nextReference++;
-    m_registrations[reference] = {combination, signature, id};
+    m_registrations[reference] = std::move(registration);
     return reference;
 }
 
 void X11HotKeyBackend::unregisterHotKey(Reference reference) {
     const auto it = m_registrations.find(reference);
     if (it == m_registrations.end()) return;
-    const Combination combination = it->second.combination;
+    const std::vector<Combination> combinations = it->second.combinations;
     m_registrations.erase(it);
-    if (--m_grabCounts[combination] > 0) return;
-    m_grabCounts.erase(combination);
-    ungrab(combination);
+    for (const Combination& combination : combinations) release(combination);
 }
 
 bool X11HotKeyBackend::installEventHandler(EventHandler handler) {
@@ -190,7 +205,8 @@ bool X11HotKeyBackend::deliverHotKey(const xcb_key_press_event_t* event, bool pr
     QList<Registration> targets;
     if (press) {
         for (const auto& [reference, registration] : m_registrations)
-            if (registration.combination == Combination{event->detail, state})
+            if (std::ranges::find(registration.combinations, Combination{event->detail, state}) !=
+                registration.combinations.end())
                 targets << registration;
         if (targets.isEmpty()) return false;
         m_pressed[event->detail] = targets;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <utility>
+#include <vector>
 
 #include <QAbstractNativeEventFilter>
 #include <QList>
@@ -40,13 +41,17 @@ public:
 private:
     using Combination = std::pair<quint32, quint16>;  // X keycode, modifier mask
     struct Registration {
-        Combination combination;
+        // One per keycode of the key: Print also answers on F13's keycode, and so on.
+        std::vector<Combination> combinations;
         quint32 signature = 0;
         quint32 id = 0;
     };
 
     int grab(const Combination& combination);
     void ungrab(const Combination& combination);
+    // Counted: the server keeps one grab per combination and client; registrations share it.
+    int acquire(const Combination& combination);
+    void release(const Combination& combination);
     QList<quint16> lockVariants() const;
     void refreshNumLockMask();
     bool handleKey(const xcb_key_press_event_t* event, bool press);

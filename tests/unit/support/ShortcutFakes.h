@@ -113,7 +113,8 @@ inline std::unique_ptr<FakeKeyboardLayout> FakeKeyboardLayout::us() {
     auto layout = std::make_unique<FakeKeyboardLayout>();
     const std::pair<Key, const char*> keys[] = {
         {Key::a, "a"}, {Key::b, "b"},   {Key::s, "s"},   {Key::c, "c"},     {Key::z, "z"},
-        {Key::q, "q"}, {Key::two, "2"}, {Key::one, "1"}, {Key::comma, ","}, {Key::minus, "-"}};
+        {Key::q, "q"}, {Key::two, "2"}, {Key::one, "1"}, {Key::comma, ","}, {Key::minus, "-"},
+        {Key::k, "k"}, {Key::isoSection, "<"}};
     for (const auto& [key, text] : keys)
         layout->texts.insert(key.rawValue, QString::fromUtf8(text));
     return layout;
