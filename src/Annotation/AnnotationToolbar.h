@@ -84,7 +84,11 @@ public:
 
     QSize sizeHint() const override;
 
+    // The French tool tip of an item, naming its key where it has one: "Copier (Ctrl+C)".
+    static QString toolTip(const Item& item);
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -13,10 +13,10 @@
 
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
-    const bool complete = m_services.preferences && m_services.permissions &&
-                          m_services.screens && m_services.captureService &&
-                          m_services.clipboardExporter && m_services.toast &&
-                          m_services.overlay && m_services.compose && m_services.makeFileExporter;
+    const bool complete = m_services.preferences && m_services.permissions && m_services.screens &&
+                          m_services.captureService && m_services.clipboardExporter &&
+                          m_services.toast && m_services.overlay && m_services.compose &&
+                          m_services.makeFileExporter;
     if (!complete) qFatal("AppDelegate: a required service is missing");
     m_idleRelease = new IdleRelease(
         m_services.idleReleaseDelay,
@@ -35,9 +35,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (m_services.makeMenuBar) {
         MenuBarActions actions;
         QPointer<AppDelegate> self(this);
-        actions.captureArea = [self] { if (self) self->captureArea(); };
-        actions.captureFullScreen = [self] { if (self) self->captureFullScreen(); };
-        actions.openPreferences = [self] { if (self) self->showPreferences(); };
+        actions.captureArea = [self] {
+            if (self) self->captureArea();
+        };
+        actions.captureFullScreen = [self] {
+            if (self) self->captureFullScreen();
+        };
+        actions.openPreferences = [self] {
+            if (self) self->showPreferences();
+        };
         m_menuBarController = m_services.makeMenuBar(std::move(actions));
     }
     observeScreenChanges();
@@ -47,6 +53,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         showOnboarding();
         return;
     }
+    showWelcomeOnFirstLaunch();
     // Fire and forget: nothing waits for the warm-up and its outcome is never reported.
     m_services.captureService->prewarm();
     m_services.overlay->prewarm();
@@ -67,6 +74,17 @@ void AppDelegate::releaseIdleMemory() {
     m_services.overlay->releaseMemory();
     // The capture thread frees its buffers first; then the allocator gives the pages back.
     m_services.captureService->releaseMemory().then(this, [] { returnFreeMemoryToSystem(); });
+}
+
+void AppDelegate::showWelcomeOnFirstLaunch() {
+    // Nothing opens at launch: once, the user is told what to press.
+    if (m_services.preferences->welcomeShown()) return;
+    const QString keys =
+        m_services.captureAreaShortcutText ? m_services.captureAreaShortcutText() : QString();
+    m_services.toast->showOnMainDisplay(
+        keys.isEmpty() ? localized("Tessik est prêt : cliquez sur son icône pour capturer une zone")
+                       : localized("Tessik est prêt : %1 pour capturer une zone").arg(keys));
+    m_services.preferences->setWelcomeShown();
 }
 
 void AppDelegate::applicationWillTerminate() {

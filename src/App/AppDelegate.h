@@ -23,6 +23,7 @@ public:
 
     void showPreferences();
     void registerGlobalShortcuts();
+    void showWelcomeOnFirstLaunch();
     void observeScreenChanges();
     void configureOverlay();
 

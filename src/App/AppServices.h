@@ -55,6 +55,8 @@ struct AppServices {
     std::function<std::shared_ptr<void>(MenuBarActions)> makeMenuBar;
     // Runs the action on each key-down of the area-capture global shortcut.
     std::function<void(std::function<void()>)> onCaptureAreaShortcut;
+    // The area capture's shortcut as the user reads it ("Ctrl+Maj+2"); empty when it has none.
+    std::function<QString()> captureAreaShortcutText;
     // The one modal alert; the default shows a warning message box.
     std::function<void(const QString& message, const QString& informativeText)> alert;
     // How long without a capture before the memory kept for the next one is given back.

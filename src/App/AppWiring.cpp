@@ -77,6 +77,10 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.onCaptureAreaShortcut = [](std::function<void()> action) {
         GlobalShortcuts::onKeyDown(ShortcutNames::captureArea(), std::move(action));
     };
+    s.captureAreaShortcutText = [] {
+        const auto shortcut = GlobalShortcuts::getShortcut(ShortcutNames::captureArea());
+        return shortcut ? shortcut->nativeText() : QString();
+    };
     s.makeSettingsWindow = [desktop = platform.desktopShortcuts](
                                Preferences& preferences) -> std::unique_ptr<WindowShowing> {
         return std::make_unique<SettingsWindowShowing>(preferences, desktop);

@@ -47,6 +47,7 @@ MenuBarController::MenuBarController(MenuBarActions actions, MenuShortcutHooks h
     initTessikResources();
     configureButton();
     buildMenu();
+    showToolTip();
     connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarController::menuWillOpen);
     connect(m_menu.get(), &QMenu::aboutToHide, this, &MenuBarController::menuDidClose);
     m_statusItem->setContextMenu(m_menu.get());
@@ -62,8 +63,19 @@ MenuBarController::~MenuBarController() {
     m_statusItem->setContextMenu(nullptr);
 }
 
-QString MenuBarController::toolTip() {
-    return QStringLiteral("Tessik — ") + localized("Capturez une zone, annotez-la, partagez-la.");
+QString MenuBarController::toolTip(const QKeySequence& captureAreaKeys) {
+    if (captureAreaKeys.isEmpty())
+        return QStringLiteral("Tessik — ") +
+               localized("Capturez une zone, annotez-la, partagez-la.");
+    return QStringLiteral("Tessik — ") +
+           localized("%1 pour capturer une zone")
+               .arg(captureAreaKeys.toString(QKeySequence::NativeText));
+}
+
+void MenuBarController::showToolTip() {
+    // The menu item's keys are the stored shortcut's, kept in step by the shortcut module.
+    const auto* area = m_menu->findChild<QAction*>(QStringLiteral("performCaptureArea"));
+    m_statusItem->setToolTip(toolTip(area ? area->shortcut() : QKeySequence()));
 }
 
 void MenuBarController::configureButton() {
@@ -75,7 +87,7 @@ void MenuBarController::configureButton() {
         m_statusItem->setIcon(MenuBarIcon::fallback(tint));
         m_usesFallbackIcon = true;
     }
-    m_statusItem->setToolTip(toolTip());
+    showToolTip();
 }
 
 namespace {
@@ -101,6 +113,7 @@ void MenuBarController::buildMenu() {
     area->setObjectName(QStringLiteral("performCaptureArea"));
     connect(area, &QAction::triggered, this, &MenuBarController::performCaptureArea);
     if (m_hooks.bindCaptureAreaItem) m_hooks.bindCaptureAreaItem(area);
+    connect(area, &QAction::changed, this, &MenuBarController::showToolTip);
 
     QAction* fullScreen = m_menu->addAction(localized("Capture plein écran"));
     fullScreen->setObjectName(QStringLiteral("performCaptureFullScreen"));

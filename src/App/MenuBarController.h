@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QIcon>
+#include <QKeySequence>
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -11,6 +12,7 @@
 #include "App/AppServices.h"
 
 class QAction;
+
 class QKeyEvent;
 class QMenu;
 
@@ -51,14 +53,16 @@ public:
     void performCaptureFullScreen();
     void performOpenPreferences();
 
-    // The tray's tool tip: the name and a one-line tagline.
-    static QString toolTip();
+    // The tray's tool tip: the name and the area capture's shortcut ("Tessik — Ctrl+Maj+2 pour
+    // capturer une zone"), or a one-line tagline when there is none.
+    static QString toolTip(const QKeySequence& captureAreaKeys = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void configureButton();
+    void showToolTip();
     void buildMenu();
     void menuWillOpen();
     void menuDidClose();

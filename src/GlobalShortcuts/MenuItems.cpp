@@ -129,8 +129,10 @@ QAction* Shortcut::menuItemWithMatchingShortcut(const QMenu* menu) const {
 
 void setShortcut(QAction* item, const std::optional<Shortcut>& shortcut) {
     if (!item) return;
-    // The same combination the shortcut's text is made of, so the menu reads like the settings.
-    const auto combination = shortcut ? shortcut->keyCombination() : std::nullopt;
+    // The same combination the shortcut's text is made of, so the menu reads like the settings;
+    // keys without a menu key equivalent (the keypad) leave the item empty.
+    const auto combination =
+        shortcut && shortcut->nsMenuItemKeyEquivalent() ? shortcut->keyCombination() : std::nullopt;
     item->setShortcut(combination ? QKeySequence(*combination) : QKeySequence());
 }
 

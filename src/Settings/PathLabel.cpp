@@ -1,5 +1,7 @@
 #include "Settings/PathLabel.h"
 
+#include <cmath>
+
 #include <QDir>
 #include <QFontMetrics>
 
@@ -33,7 +35,10 @@ QSize PathLabel::minimumSizeHint() const {
 }
 
 QSize PathLabel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(m_fullText), QLabel::sizeHint().height()};
+    // Rounded up from the exact advance, so a short path is never elided by a fraction.
+    const qreal advance = QFontMetricsF(font()).horizontalAdvance(m_fullText);
+    return {int(std::ceil(advance)) + 1 + contentsMargins().left() + contentsMargins().right(),
+            QLabel::sizeHint().height()};
 }
 
 void PathLabel::resizeEvent(QResizeEvent* event) {
@@ -42,5 +47,10 @@ void PathLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void PathLabel::elide() {
-    setText(fontMetrics().elidedText(m_fullText, Qt::ElideLeft, qMax(0, contentsRect().width())));
+    const int width = qMax(0, contentsRect().width());
+    // Only a path that does not fit loses its start.
+    if (QFontMetricsF(font()).horizontalAdvance(m_fullText) <= width)
+        setText(m_fullText);
+    else
+        setText(fontMetrics().elidedText(m_fullText, Qt::ElideLeft, width));
 }

@@ -114,6 +114,16 @@ void Preferences::releaseSaveDirectoryAccess() {
     m_scopedFolder.reset();
 }
 
+bool Preferences::welcomeShown() const {
+    return m_defaults.boolean(QStringLiteral("welcomeShown")).value_or(false);
+}
+
+void Preferences::setWelcomeShown() {
+    m_defaults.setBoolean(QStringLiteral("welcomeShown"), true);
+    // Written now: a first launch that ends abruptly must not show it again.
+    m_defaults.sync();
+}
+
 void Preferences::setDefaultAction(ExportAction action) {
     const bool changed = action != m_defaultAction;
     m_defaultAction = action;

@@ -54,6 +54,10 @@ public:
     void refreshLaunchAtLogin();
     LoginItems::Status loginItemStatus() const { return m_loginItems->status(); }
 
+    // Whether the first-launch message was shown once already; remembered across launches.
+    bool welcomeShown() const;
+    void setWelcomeShown();
+
     // The XDG pictures folder (home + "Pictures" unless the user's settings say otherwise)
     // + "Tessik".
     static QString defaultSaveDirectory();

@@ -38,10 +38,12 @@ protected:
             p.setBrush(QColor(0, 0, 0, 14));
             p.drawRoundedRect(r, 5, 5);
         }
-        if (hasFocus() && !isChecked()) {
-            p.setPen(QPen(tessikAccent(), 1.5));
+        // Keyboard focus shows on either segment: an accent ring, or a white one inside the
+        // accent fill of the chosen segment.
+        if (hasFocus()) {
+            p.setPen(QPen(isChecked() ? QColor(Qt::white) : tessikAccent(), 1.5));
             p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(r, 5, 5);
+            p.drawRoundedRect(isChecked() ? r.adjusted(2, 2, -2, -2) : r, 4, 4);
         }
         p.setPen(isChecked() ? QColor(Qt::white) : SettingsStyle::primaryText());
         p.drawText(rect(), Qt::AlignCenter, text());

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -43,7 +44,8 @@ QWidget* labelledRow(const QString& title, QWidget* value, QWidget* parent) {
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
     line->setSpacing(12);
-    line->addWidget(SettingsStyle::label(title, SettingsStyle::bodyFont(), SettingsStyle::primaryText(), row));
+    line->addWidget(
+        SettingsStyle::label(title, SettingsStyle::bodyFont(), SettingsStyle::primaryText(), row));
     line->addWidget(value, 1, Qt::AlignRight | Qt::AlignVCenter);
     value->setParent(row);
     return row;
@@ -76,6 +78,10 @@ SettingsView::SettingsView(Preferences& preferences, const GlobalShortcuts::Name
       m_hooks(std::move(hooks)) {
     if (!m_hooks.chooseFolder) m_hooks.chooseFolder = &SettingsView::runFolderChooser;
     if (!m_hooks.openLoginItemsSettings) m_hooks.openLoginItemsSettings = &openAutostartFolder;
+    if (!m_hooks.openFolder)
+        m_hooks.openFolder = [](const QString& folder) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        };
     setObjectName(QStringLiteral("settingsView"));
     setStyleSheet(SettingsStyle::styleSheet());
     QPalette palette = this->palette();
@@ -145,6 +151,10 @@ QWidget* SettingsView::savingSection() {
     m_choose = smallButton(localized("Choisir…"), folderValue);
     folderLine->addWidget(m_choose);
     connect(m_choose, &QPushButton::clicked, this, &SettingsView::chooseFolder);
+    m_open = smallButton(localized("Ouvrir"), folderValue);
+    m_open->setToolTip(localized("Ouvrir le dossier dans le gestionnaire de fichiers"));
+    folderLine->addWidget(m_open);
+    connect(m_open, &QPushButton::clicked, this, &SettingsView::openFolder);
     group->addRow(labelledRow(localized("Dossier"), folderValue, group));
 
     m_actionPicker = new SegmentedPicker({localized("Copier"), localized("Enregistrer")}, group);
@@ -153,9 +163,10 @@ QWidget* SettingsView::savingSection() {
     });
     group->addRow(labelledRow(localized("Action par défaut"), m_actionPicker, group));
 
-    auto* hint = SettingsStyle::label(localized("Appliquée au double-clic dans la sélection et à la touche "
-                                     "Entrée. Ctrl+C et Ctrl+S restent explicites."),
-                           SettingsStyle::captionFont(), SettingsStyle::secondaryText(), group);
+    auto* hint =
+        SettingsStyle::label(localized("Appliquée au double-clic dans la sélection et à la touche "
+                                       "Entrée. Ctrl+C et Ctrl+S restent explicites."),
+                             SettingsStyle::captionFont(), SettingsStyle::secondaryText(), group);
     hint->setWordWrap(true);
     group->addRow(hint);
     return section(localized("Enregistrement"), group, this);
@@ -182,7 +193,8 @@ QWidget* SettingsView::generalSection() {
     approval->addWidget(open);
     group->addRow(m_approvalHint);
 
-    m_error = SettingsStyle::label({}, SettingsStyle::captionFont(), SettingsStyle::errorText(), group);
+    m_error =
+        SettingsStyle::label({}, SettingsStyle::captionFont(), SettingsStyle::errorText(), group);
     m_error->setWordWrap(true);
     m_error->setObjectName(QStringLiteral("launchAtLoginError"));
     group->addRow(m_error);
@@ -207,8 +219,26 @@ std::optional<QString> SettingsView::runFolderChooser(QWidget* parent, const QSt
     return chooser.selectedFiles().constFirst();
 }
 
+QString SettingsView::chooserStart(const QString& saveDirectory) {
+    QString path = saveDirectory.isEmpty() ? QString() : QDir::cleanPath(saveDirectory);
+    // Up to, not including, the root: a folder whose every parent is gone starts at home.
+    while (QDir::isAbsolutePath(path) && !QDir(path).isRoot()) {
+        if (QFileInfo(path).isDir()) return path;
+        path = QFileInfo(path).path();
+    }
+    return QDir::homePath();
+}
+
+void SettingsView::openFolder() {
+    // The folder is made by the first save; opening it before then makes it now, so the file
+    // manager shows where captures will go.
+    const QString folder = m_preferences.saveDirectory();
+    QDir().mkpath(folder);
+    m_hooks.openFolder(chooserStart(folder));
+}
+
 void SettingsView::chooseFolder() {
-    const auto chosen = m_hooks.chooseFolder(window(), m_preferences.saveDirectory());
+    const auto chosen = m_hooks.chooseFolder(window(), chooserStart(m_preferences.saveDirectory()));
     if (chosen && !chosen->isEmpty()) m_preferences.setSaveDirectory(QDir::cleanPath(*chosen));
 }
 

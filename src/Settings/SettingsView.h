@@ -33,18 +33,23 @@ public:
         // Where the desktop binds the global shortcuts itself (Wayland); none where Tessik
         // grabs the keys.
         QPointer<DesktopShortcuts> desktopShortcuts;
+        // Opens a folder in the desktop's file manager (xdg-open).
+        std::function<void(const QString& folder)> openFolder;
     };
 
     SettingsView(Preferences& preferences, const GlobalShortcuts::Name& shortcutName,
                  Hooks hooks = {}, QWidget* parent = nullptr);
 
     static QString chooserTitle();
+    // Where the chooser starts: the save folder, or its nearest existing parent, else home.
+    static QString chooserStart(const QString& saveDirectory);
     // The default chooser: a folder dialog titled and labelled for the save folder.
     static std::optional<QString> runFolderChooser(QWidget* parent, const QString& start);
 
     ShortcutRecorderRow* shortcutRow() const { return m_shortcutRow; }
     PathLabel* folderLabel() const { return m_folder; }
     QPushButton* chooseButton() const { return m_choose; }
+    QPushButton* openButton() const { return m_open; }
     SegmentedPicker* actionPicker() const { return m_actionPicker; }
     ToggleSwitch* launchToggle() const { return m_launchToggle; }
     QWidget* approvalHint() const { return m_approvalHint; }
@@ -60,6 +65,7 @@ private:
     QWidget* savingSection();
     QWidget* generalSection();
     void chooseFolder();
+    void openFolder();
     void showSaveDirectory();
     void showDefaultAction();
     void showLaunchAtLogin();
@@ -70,6 +76,7 @@ private:
     ShortcutRecorderRow* m_shortcutRow = nullptr;
     PathLabel* m_folder = nullptr;
     QPushButton* m_choose = nullptr;
+    QPushButton* m_open = nullptr;
     SegmentedPicker* m_actionPicker = nullptr;
     ToggleSwitch* m_launchToggle = nullptr;
     QWidget* m_approvalHint = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include "Base/DefaultsStore.h"
@@ -34,6 +35,16 @@ void SettingsWindow::moveEvent(QMoveEvent* event) {
 void SettingsWindow::hideEvent(QHideEvent* event) {
     saveFrame();
     QWidget::hideEvent(event);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) ||
+        (event->key() == Qt::Key_W && modifiers == Qt::ControlModifier)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsWindow::saveFrame() {

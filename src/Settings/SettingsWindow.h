@@ -4,8 +4,8 @@
 
 class DefaultsStore;
 
-// The settings window itself: fixed size, hidden (not destroyed) when closed, and its frame
-// remembered under an autosave name whenever it moves or hides.
+// The settings window itself: fixed size, hidden (not destroyed) when closed (also on Escape and
+// Ctrl+W), and its frame remembered under an autosave name whenever it moves or hides.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
@@ -19,6 +19,8 @@ public:
 protected:
     void moveEvent(QMoveEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Escape and Ctrl+W close the window, as they do a desktop's dialogs.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void saveFrame();

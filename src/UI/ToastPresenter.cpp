@@ -33,7 +33,12 @@ void ToastPresenter::show(const QString& message, const ScreenDescriptor& screen
     show(message, std::optional<ScreenDescriptor>(screen));
 }
 
-void ToastPresenter::show(const QString& message, std::optional<ScreenDescriptor> screen) {
+void ToastPresenter::showOnMainDisplay(const QString& message) {
+    show(message, std::nullopt, mainDisplayVisibleMs);
+}
+
+void ToastPresenter::show(const QString& message, std::optional<ScreenDescriptor> screen,
+                          int visibleFor) {
     m_dismissTimer.stop();
     m_fade.stop();
     m_fadingOut = false;
@@ -56,7 +61,7 @@ void ToastPresenter::show(const QString& message, std::optional<ScreenDescriptor
     m_fade.setStartValue(0.0);
     m_fade.setEndValue(1.0);
     m_fade.start();
-    m_dismissTimer.start();
+    m_dismissTimer.start(visibleFor);
 }
 
 void ToastPresenter::dismiss() {

@@ -20,13 +20,17 @@ public:
     static constexpr int fadeInMs = 120;
     static constexpr int visibleMs = 1500;
     static constexpr int fadeOutMs = 250;
+    // The first-launch message is a sentence, not a word: 6 s, four times the confirmation.
+    static constexpr int mainDisplayVisibleMs = 6000;
 
     explicit ToastPresenter(QObject* parent = nullptr);
     ~ToastPresenter() override;
 
     void show(const QString& message, const ScreenDescriptor& screen) override;
     // Without a display: on the main display, or at the origin if there is none.
-    void show(const QString& message, std::optional<ScreenDescriptor> screen);
+    void show(const QString& message, std::optional<ScreenDescriptor> screen,
+              int visibleFor = visibleMs);
+    void showOnMainDisplay(const QString& message) override;
 
     // The panel, once the first toast made it.
     ToastPanel* panel() const { return m_panel.get(); }

@@ -9,4 +9,6 @@ class ToastPresenting {
 public:
     virtual ~ToastPresenting() = default;
     virtual void show(const QString& message, const ScreenDescriptor& screen) = 0;
+    // A longer message on the main display, kept on screen long enough to be read.
+    virtual void showOnMainDisplay(const QString& message) = 0;
 };

@@ -57,8 +57,11 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 
 class Desktop:
     def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
-                 depth=24, bus=False):
+                 depth=24, bus=False, welcomed=True):
         self.layout = layout
+        # Tessik greets a first launch with a toast; tests start as a returning user unless
+        # they look at that greeting.
+        self.welcomed = welcomed
         self.bus = bus  # a private session bus (the command line reaches tessik over it)
         self.bus_address = None
         self.root_size, self.monitors, self.scale_factors = LAYOUTS[layout]
@@ -212,6 +215,8 @@ class Desktop:
     # -- tessik ------------------------------------------------------------------------------
     def start_tessik(self, args=(), env=None, wait=True):
         """Starts tessik; its standard output and error go to tessik.log in the temp dir."""
+        if self.welcomed:
+            self.mark_welcomed()
         self.tessik_log = os.path.join(self.tmp, "tessik.log")
         log = open(self.tessik_log, "ab")
         self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})), stdout=log,
@@ -219,6 +224,21 @@ class Desktop:
         if wait:
             self.wait_for_tessik_ready()
         return self.tessik
+
+    def mark_welcomed(self):
+        """Records in the settings file (made, or as a test wrote it) that the first-launch
+        greeting was shown."""
+        conf = self.path(".config", "Tessik", "Tessik.ini")
+        os.makedirs(os.path.dirname(conf), exist_ok=True)
+        content = open(conf, "rb").read() if os.path.exists(conf) else b""
+        if b"welcomeShown=" in content:
+            return
+        if b"[General]\n" in content:
+            content = content.replace(b"[General]\n", b"[General]\nwelcomeShown=true\n", 1)
+        else:
+            content = b"[General]\nwelcomeShown=true\n" + content
+        with open(conf, "wb") as f:
+            f.write(content)
 
     def wait_for_tessik_ready(self, timeout=15, settle=1.0):
         """Waits until tessik has come up (it shows no window at launch, so: alive and settled,

@@ -49,6 +49,7 @@ protected:
     QList<QPair<QString, QString>> alerts;
     int onboardingShows = 0, onboardingBuilds = 0, settingsShows = 0, menuBars = 0;
     std::function<void()> shortcutAction;
+    QString shortcutText = QStringLiteral("Ctrl+Maj+2");
     MenuBarActions menuActions;
     std::chrono::milliseconds idleDelay = std::chrono::hours(1);
     std::unique_ptr<AppDelegate> app;
@@ -96,6 +97,7 @@ protected:
         };
         s.alert = [this](const QString& m, const QString& t) { alerts << qMakePair(m, t); };
         s.idleReleaseDelay = idleDelay;
+        s.captureAreaShortcutText = [this] { return shortcutText; };
         screens->screens = {screenA(), screenB()};
         screens->pointerScreen = screenB();
         capture->captureAllResult =
@@ -130,6 +132,31 @@ TEST_F(AppDelegateTest, LaunchBuildsTheMenuWiresShortcutAndOverlayThenWarmsUp) {
     shortcutAction();
     settle();
     EXPECT_EQ(overlay->presented.size(), 1);
+}
+
+TEST_F(AppDelegateTest, TheFirstLaunchSaysWhatToPressOnceOnTheMainDisplay) {
+    launch();
+    EXPECT_EQ(
+        toast->shownOnMainDisplay,
+        QStringList{QString::fromUtf8("Tessik est prêt : Ctrl+Maj+2 pour capturer une zone")});
+    EXPECT_TRUE(toast->shown.isEmpty());
+    // Remembered in the settings file at once.
+    DefaultsStore reread(dir.filePath("Tessik.conf"));
+    EXPECT_TRUE(Preferences(reread).welcomeShown());
+}
+
+TEST_F(AppDelegateTest, LaterLaunchesSayNothing) {
+    preferences.setWelcomeShown();
+    launch();
+    EXPECT_TRUE(toast->shownOnMainDisplay.isEmpty());
+}
+
+TEST_F(AppDelegateTest, WithoutAShortcutTheWelcomePointsToTheIcon) {
+    shortcutText.clear();
+    launch();
+    EXPECT_EQ(toast->shownOnMainDisplay,
+              QStringList{QString::fromUtf8(
+                  "Tessik est prêt : cliquez sur son icône pour capturer une zone")});
 }
 
 TEST_F(AppDelegateTest, MissingAccessShowsOnboardingAndNeverTheAlert) {

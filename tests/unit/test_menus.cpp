@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -340,14 +339,27 @@ TEST_F(TrayMenuShortcut, CaptureZoneFollowsTheGlobalShortcutAndRunsOnceWhileTheM
     MenuBarController controller({[&] { ++captures; }, {}, {}}, MenuShortcutHooks::captureArea());
     QAction* area = trayItem(controller, "performCaptureArea");
     EXPECT_EQ(area->shortcut(), QKeySequence("Ctrl+Shift+2"));
+    // The menu and the tool tip name it as the settings do.
+    EXPECT_EQ(area->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Maj+2"));
+    const QString tip = controller.statusItem().toolTip();
+    EXPECT_EQ(tip, QString::fromUtf8("Tessik — Ctrl+Maj+2 pour capturer une zone"));
 
     // A recorded shortcut shows at the next opening, a cleared one shows none.
     setShortcut(Shortcut(Key::a, EventModifier::command | EventModifier::option), name);
     QCoreApplication::processEvents();
     EXPECT_EQ(area->shortcut(), QKeySequence("Ctrl+Alt+A"));
+    EXPECT_EQ(controller.statusItem().toolTip(),
+              QString::fromUtf8("Tessik — Ctrl+Alt+A pour capturer une zone"));
+    setShortcut(Shortcut(Key::printScreen), name);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(area->shortcut(), QKeySequence(Qt::Key_Print));
+    EXPECT_EQ(controller.statusItem().toolTip(),
+              QString::fromUtf8("Tessik — Imprimer pour capturer une zone"));
     setShortcut(std::nullopt, name);
     QCoreApplication::processEvents();
     EXPECT_TRUE(area->shortcut().isEmpty());
+    EXPECT_FALSE(controller.statusItem().toolTip().contains(QStringLiteral("Ctrl")));
+    EXPECT_TRUE(controller.statusItem().toolTip().startsWith(QString::fromUtf8("Tessik — ")));
     setShortcut(commandShift2, name);
     QCoreApplication::processEvents();
     ASSERT_EQ(m_backend->live.size(), 1u);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -160,6 +161,7 @@ protected:
             return m_chosen;
         };
         m_hooks.openLoginItemsSettings = [this] { ++m_openedLoginSettings; };
+        m_hooks.openFolder = [this](const QString& folder) { m_openedFolders << folder; };
     }
     SettingsView& view() {
         if (!m_view) m_view = std::make_unique<SettingsView>(*m_prefs, m_name, m_hooks);
@@ -181,6 +183,7 @@ protected:
     QStringList m_chooserStarts;
     std::optional<QString> m_chosen;
     int m_openedLoginSettings = 0;
+    QStringList m_openedFolders;
     std::unique_ptr<SettingsView> m_view;
 };
 
@@ -203,7 +206,102 @@ TEST_F(SettingsViewTest, TheFolderShowsAbbreviatedWithItsFullPathAsToolTip) {
     EXPECT_LE(label.fontMetrics().horizontalAdvance(label.text()), 160);
 }
 
+TEST_F(SettingsViewTest, AShortFolderShowsWhole) {
+    SettingsWindowController controller(*m_prefs, m_name, m_defaults.get(), m_hooks);
+    controller.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.window()));
+    for (const QString& path :
+         {QStringLiteral("/data/shots"), QStringLiteral("/tmp"), QStringLiteral("/data/shots")}) {
+        m_prefs->setSaveDirectory(path);
+        PathLabel* label = controller.view()->folderLabel();
+        // The layout gives the label its natural width over a few turns of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor([label] {
+            return label->width() ==
+                   qMax(label->sizeHint().width(), label->minimumSizeHint().width());
+        }));
+        EXPECT_EQ(label->text(), path + "/");
+    }
+}
+
+TEST_F(SettingsViewTest, ShortcutsReadTheLinuxWayWithoutModifierSigns) {
+    QStringList texts;
+    for (const QLabel* label : view().findChildren<QLabel*>()) texts << label->text();
+    for (const QWidget* widget : view().findChildren<QWidget*>()) texts << widget->toolTip();
+    for (const QPushButton* button : view().findChildren<QPushButton*>()) texts << button->text();
+    texts << view().shortcutRow()->findChild<RecorderControl*>()->text();
+    EXPECT_TRUE(
+        texts.contains(QStringLiteral("Appliquée au double-clic dans la sélection et à la "
+                                      "touche Entrée. Ctrl+C et Ctrl+S restent "
+                                      "explicites.")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Ctrl+Maj+2")));
+    for (const QString& text : texts)
+        for (const QChar sign : {QChar(0x2318), QChar(0x2325), QChar(0x2303), QChar(0x21E7)})
+            EXPECT_FALSE(text.contains(sign)) << text.toStdString();
+}
+
+TEST_F(SettingsViewTest, OuvrirOpensTheSaveFolderMadeIfNeeded) {
+    const QString missing = m_tmp.filePath("pas encore/captures");
+    m_prefs->setSaveDirectory(missing);
+    EXPECT_EQ(view().openButton()->text(), QStringLiteral("Ouvrir"));
+    view().openButton()->click();
+    EXPECT_EQ(m_openedFolders, QStringList{missing});
+    EXPECT_TRUE(QFileInfo(missing).isDir());
+}
+
+TEST(SettingsChooserStart, TheNearestExistingFolderElseHome) {
+    QTemporaryDir tmp;
+    const QString existing = tmp.path();
+    EXPECT_EQ(SettingsView::chooserStart(existing), existing);
+    EXPECT_EQ(SettingsView::chooserStart(existing + "/gone/deeper"), existing);
+    EXPECT_EQ(SettingsView::chooserStart(existing + "/gone/"), existing);
+    EXPECT_EQ(SettingsView::chooserStart(QStringLiteral("/nonexistent-tessik/a/b")),
+              QDir::homePath());
+    EXPECT_EQ(SettingsView::chooserStart(QString()), QDir::homePath());
+    EXPECT_EQ(SettingsView::chooserStart(QStringLiteral("relative/path")), QDir::homePath());
+}
+
+TEST_F(SettingsViewTest, TheWindowClosesOnEscapeAndCtrlW) {
+    SettingsWindowController controller(*m_prefs, m_name, m_defaults.get(), m_hooks);
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool closes;
+    };
+    const Press presses[] = {{Qt::Key_Escape, Qt::NoModifier, true},
+                             {Qt::Key_W, Qt::ControlModifier, true},
+                             {Qt::Key_W, Qt::NoModifier, false},
+                             {Qt::Key_Escape, Qt::ShiftModifier, false}};
+    for (const Press& p : presses) {
+        controller.show();
+        QWidget* window = controller.window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        // Sent to a control inside, as the key arrives; the control passes it on.
+        QPushButton* choose = controller.view()->chooseButton();
+        QTest::keyClick(choose, p.key, p.modifiers);
+        EXPECT_EQ(window->isVisible(), !p.closes) << p.key << " " << int(p.modifiers);
+    }
+}
+
+TEST_F(SettingsViewTest, ThePickerShowsKeyboardFocusOnEitherSegment) {
+    SettingsWindowController controller(*m_prefs, m_name, m_defaults.get(), m_hooks);
+    controller.show();
+    QWidget* window = controller.window();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    SegmentedPicker& picker = *controller.view()->actionPicker();
+    const QList<QAbstractButton*> segments = picker.findChildren<QAbstractButton*>();
+    ASSERT_EQ(segments.size(), 2);
+    for (QAbstractButton* segment : segments) {
+        segment->clearFocus();
+        const QImage unfocused = segment->grab().toImage();
+        segment->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(segment->hasFocus());
+        EXPECT_NE(segment->grab().toImage(), unfocused) << segment->text().toStdString();
+    }
+}
+
 TEST_F(SettingsViewTest, ChoosingAFolderStartsInTheCurrentOneAndCancellingChangesNothing) {
+    m_prefs->setSaveDirectory(folder("current"));
     const QString before = m_prefs->saveDirectory();
     view().chooseButton()->click();
     EXPECT_EQ(m_chooserStarts, QStringList{before});

@@ -27,7 +27,9 @@ TEST(DesktopBindings, GnomeAccelerators) {
         {"XF86AudioMute", std::pair{Key::mute.rawValue, 0ll}},
         {"<Super>Page_Down", std::pair{Key::pageDown.rawValue, 0x1000ll}},
         {"<Hyper>a", std::nullopt},
-        {"Print", std::nullopt},
+        {"Print", std::pair{Key::printScreen.rawValue, 0ll}},
+        {"<Alt>Pause", std::pair{Key::pause.rawValue, 0x800ll}},
+        {"XF86Calculator", std::nullopt},
         {"", std::nullopt},
     };
     for (const Case& c : cases) {

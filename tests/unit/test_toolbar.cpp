@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QToolTip>
 
 #include "Annotation/AnnotationToolbar.h"
 #include "Design/TessikColor.h"
@@ -208,3 +211,32 @@ TEST(AnnotationToolbar, DrawsBackgroundAndStateColours) {
 }
 
 }  // namespace
+
+TEST(AnnotationToolbarTips, EveryItemHasAFrenchTipNamingItsKey) {
+    AnnotationToolbar bar;
+    QStringList tips;
+    for (const auto& placed : bar.items()) {
+        const QString tip = AnnotationToolbar::toolTip(placed.item);
+        EXPECT_FALSE(tip.isEmpty());
+        EXPECT_FALSE(tips.contains(tip)) << tip.toStdString();
+        tips << tip;
+    }
+    for (const char* expected :
+         {"Copier (Ctrl+C)", "Enregistrer (Ctrl+S)", "Annuler (Ctrl+Z)", "Rétablir (Ctrl+Maj+Z)",
+          "Sélection", "Flèche", "Rectangle", "Surligneur", "Texte", "Pixellisation",
+          "Dessin à main levée", "Orange", "Jaune", "Vert", "Bleu", "Crème", "Trait fin",
+          "Trait moyen", "Trait épais"})
+        EXPECT_TRUE(tips.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_EQ(tips.size(), bar.items().size());
+
+    // Hovering shows the tip of the item under the pointer.
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    for (const auto& placed : bar.items()) {
+        const Rect& f = placed.frame;
+        const QPoint at(int(f.midX()), int(bar.height() - f.midY()));
+        QHelpEvent help(QEvent::ToolTip, at, bar.mapToGlobal(at));
+        QApplication::sendEvent(&bar, &help);
+        EXPECT_EQ(QToolTip::text(), AnnotationToolbar::toolTip(placed.item));
+    }
+}

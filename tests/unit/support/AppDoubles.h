@@ -94,6 +94,8 @@ public:
     void show(const QString& message, const ScreenDescriptor& screen) override {
         shown << Shown{message, screen};
     }
+    QStringList shownOnMainDisplay;
+    void showOnMainDisplay(const QString& message) override { shownOnMainDisplay << message; }
 };
 
 class FakeOverlay : public OverlayPresenting {
