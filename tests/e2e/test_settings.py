@@ -7,6 +7,8 @@ import configparser
 import glob
 import json
 import os
+import shutil
+import subprocess
 import time
 import unittest
 
@@ -46,6 +48,39 @@ def open_settings(d):
                         timeout=10, what="the settings window")[0]
     time.sleep(0.5)
     return window
+
+
+# Lists the accessibility tree of the window named argv[1] as "role: name" lines.
+ATSPI_DUMP = r"""
+import sys
+import gi
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi
+
+def walk(node, out):
+    if node is None:  # a child that went away while being listed
+        return
+    out.append(f"{node.get_role_name()}: {node.get_name()}")
+    for i in range(node.get_child_count()):
+        walk(node.get_child_at_index(i), out)
+
+desktop = Atspi.get_desktop(0)
+for a in range(desktop.get_child_count()):
+    app = desktop.get_child_at_index(a)
+    for w in range(app.get_child_count() if app is not None else 0):
+        window = app.get_child_at_index(w)
+        if window is not None and window.get_name() == sys.argv[1]:
+            lines = []
+            walk(window, lines)
+            print("\n".join(lines))
+"""
+
+
+def accessible_texts(d, window_name):
+    """What the accessibility bus tells of a window: its controls as "role: name" lines."""
+    result = subprocess.run(["/usr/bin/python3", "-c", ATSPI_DUMP, window_name], env=d.env(),
+                            capture_output=True, text=True, timeout=30)
+    return result.stdout.splitlines()
 
 
 def press_expecting_overlays(test, d, keys, expected):
@@ -124,6 +159,31 @@ class SettingsWindowTest(unittest.TestCase):
             wait_until(lambda: stored_shortcut(d) == DEFAULT_SHORTCUT, timeout=5,
                        what="the default shortcut back")
             press_expecting_overlays(self, d, OLD_KEY, True)
+            self.assertIsNone(d.tessik.poll(), d.log())
+
+    def test_the_folder_chooser_speaks_french_and_starts_in_the_nearest_folder(self):
+        with Desktop("single", tray=True, wm=True, bus=True) as d:
+            # Qt's widgets reach the accessibility bus, started on demand by the session bus.
+            shutil.copy("/usr/share/dbus-1/services/org.a11y.Bus.service",
+                        os.path.join(d.tmp, "services"))
+            d.start_tessik(env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+            open_settings(d)
+            d.key("Tab", "space")
+            title = "Dossier d'enregistrement des captures"
+            wait_until(lambda: d.windows(title), timeout=10, what="the folder chooser")
+            texts = wait_until(lambda: [t for t in accessible_texts(d, title)
+                                        if "Voir dans" in t] and accessible_texts(d, title),
+                               timeout=20, what="the chooser's controls on the bus")
+            # Qt's own texts in French, beside ours.
+            for expected in ("label: Voir dans :", "push button: Annuler",
+                             "push button: Choisir", "push button: Dossier parent",
+                             "push button: Créer un nouveau dossier", "label: Dossier :"):
+                self.assertIn(expected, texts)
+            self.assertNotIn("push button: Cancel", texts)
+            # ~/Pictures/Tessik does not exist yet: the chooser starts in ~/Pictures.
+            self.assertIn("combo box: " + d.path("Pictures"), texts)
+            d.key("Escape")
+            wait_until(lambda: not d.windows(title), timeout=5, what="the chooser to close")
             self.assertIsNone(d.tessik.poll(), d.log())
 
     def test_a_folder_chosen_in_the_chooser_receives_the_next_capture(self):
