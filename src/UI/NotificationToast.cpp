@@ -12,6 +12,14 @@ NotificationToast::NotificationToast(QDBusConnection bus, QObject* parent)
 }
 
 void NotificationToast::show(const QString& message, const ScreenDescriptor&) {
+    notify(message, expireTimeoutMs);
+}
+
+void NotificationToast::showOnMainDisplay(const QString& message) {
+    notify(message, mainDisplayTimeoutMs);
+}
+
+void NotificationToast::notify(const QString& message, int timeoutMs) {
     if (!m_bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"),
@@ -23,7 +31,7 @@ void NotificationToast::show(const QString& message, const ScreenDescriptor&) {
                             {QStringLiteral("transient"), true},
                             {QStringLiteral("urgency"), QVariant::fromValue<uchar>(0)}};
     call << QStringLiteral("Tessik") << m_lastId << id << message << QString() << QStringList()
-         << hints << expireTimeoutMs;
+         << hints << timeoutMs;
     // Never waits: the answer only tells which notification the next one replaces.
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

@@ -17,11 +17,16 @@ public:
                                QObject* parent = nullptr);
 
     void show(const QString& message, const ScreenDescriptor& screen) override;
+    void showOnMainDisplay(const QString& message) override;
 
     // The panel's fade-in, stay and fade-out, in milliseconds.
     static constexpr int expireTimeoutMs = 1750;
+    // The first-launch message, a sentence to read.
+    static constexpr int mainDisplayTimeoutMs = 6000;
 
 private:
+    void notify(const QString& message, int timeoutMs);
+
     QDBusConnection m_bus;
     uint m_lastId = 0;
 };
