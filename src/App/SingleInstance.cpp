@@ -154,8 +154,13 @@ QString SingleInstance::alreadyRunningMessage() {
     return localized("Tessik est déjà lancé");
 }
 
-QString SingleInstance::alreadyRunningInformativeText() {
+QString SingleInstance::alreadyRunningInformativeText(const std::optional<QString>& shortcut) {
+    if (!shortcut)
+        return localized(
+            "Tessik fonctionne déjà : utilisez son icône dans la zone de notification pour "
+            "capturer l'écran.");
     return localized(
-        "Tessik fonctionne déjà : utilisez son icône dans la zone de notification ou son "
-        "raccourci clavier pour capturer l'écran.");
+               "Tessik fonctionne déjà : appuyez sur %1 pour capturer une zone de l'écran, ou "
+               "utilisez son icône dans la zone de notification.")
+        .arg(*shortcut);
 }

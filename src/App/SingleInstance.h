@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QString>
 
@@ -41,7 +42,8 @@ public:
     void stopServing();
 
     static QString alreadyRunningMessage();
-    static QString alreadyRunningInformativeText();
+    // Names the area-capture shortcut as a user reads it ("Ctrl+Maj+2"), when there is one.
+    static QString alreadyRunningInformativeText(const std::optional<QString>& shortcut);
 
 private:
     enum class Delivery { delivered, noInstance, failed };

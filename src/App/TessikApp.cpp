@@ -14,14 +14,17 @@
 #include "App/CommandLine.h"
 #include "App/MainMenu.h"
 #include "App/MainMenuBar.h"
+#include "App/ShortcutNames.h"
 #include "App/SingleInstance.h"
 #include "Base/ApplicationId.h"
-#include "Export/AtomicFileWriter.h"
 #include "Base/QtTranslation.h"
+#include "Export/AtomicFileWriter.h"
+#include "GlobalShortcuts/KeyboardLayout.h"
 #include "GlobalShortcuts/RecorderEnvironment.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/Session.h"
 #include "Platform/UnixSignals.h"
+#include "Platform/X11/XkbKeyboardLayout.h"
 #include "Settings/Preferences.h"
 #include "TessikVersion.h"
 #include "UI/AlertBox.h"
@@ -29,6 +32,16 @@
 namespace TessikApp {
 
 namespace {
+// The area-capture shortcut as the running instance has it, named the way a user reads it.
+std::optional<QString> captureShortcutText() {
+    const auto shortcut = ShortcutNames::storedCaptureArea();
+    if (!shortcut) return std::nullopt;
+    // Character keys are named after the layout; on X11 it is read from the server.
+    if (Session::current() == SessionKind::x11)
+        GlobalShortcuts::setKeyboardLayout(std::make_unique<XkbKeyboardLayout>());
+    return shortcut->nativeText();
+}
+
 int showAndQuit(const QString& message, const QString& informativeText, QMessageBox::Icon icon,
                 int exitCode) {
     AlertBox::run(icon, message, informativeText);
@@ -67,7 +80,7 @@ int main(int argc, char** argv) {
             return 0;
         case SingleInstance::Outcome::alreadyRunning:
             return showAndQuit(SingleInstance::alreadyRunningMessage(),
-                               SingleInstance::alreadyRunningInformativeText(),
+                               SingleInstance::alreadyRunningInformativeText(captureShortcutText()),
                                QMessageBox::Information, 0);
         case SingleInstance::Outcome::unreachable:
             std::fprintf(stderr, "tessik : %s\n", qPrintable(instance->failure()));

@@ -135,7 +135,13 @@ class CommandLine(unittest.TestCase):
                                timeout=15, what="the already-running alert")
             title = d.run(["xdotool", "getwindowname", str(alert[0]["id"])]).stdout
             self.assertTrue(title.startswith("Tessik est déjà lancé"), title)
+            self.assertGreaterEqual(alert[0]["width"], 400, "wide enough for its title")
             d.xdotool("windowfocus", "--sync", alert[0]["id"])
+            # Ctrl+C copies the alert's text: it names the shortcut to press.
+            d.key("ctrl+c")
+            text = wait_until(lambda: (d.clipboard("UTF8_STRING") or b"").decode(),
+                              timeout=5, what="the alert's text")
+            self.assertIn("appuyez sur Ctrl+Maj+2 pour capturer une zone de l'écran", text)
             d.key("Return")
             self.assertEqual(second.wait(10), 0)
             self.assertIsNone(d.tessik.poll(), d.log())
