@@ -83,7 +83,8 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(run("-h").stdout, helped.stdout)
         version = run("--version")
         self.assertEqual(version.returncode, 0)
-        self.assertRegex(version.stdout, r"^Tessik \d+\.\d+\.\d+\n$")
+        # A snapshot build says which commit it is after the release number.
+        self.assertRegex(version.stdout, r"^Tessik \d+\.\d+\.\d+([~+]git\d+\.g[0-9a-f]+)?(\.dirty)?\n$")
         for args, reason in ((["--bogus"], 'Option inconnue "bogus"'),
                              (["--capture-area", "--quit"], "Une seule commande à la fois."),
                              (["capture"], "Argument inattendu : capture")):
