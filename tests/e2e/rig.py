@@ -55,6 +55,22 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+def mark_welcomed(home):
+    """Records in the settings file under home (made, or as a test wrote it) that the
+    first-launch greeting was shown, so that it does not stand in other tests' way."""
+    conf = os.path.join(home, ".config", "Tessik", "Tessik.ini")
+    os.makedirs(os.path.dirname(conf), exist_ok=True)
+    content = open(conf, "rb").read() if os.path.exists(conf) else b""
+    if b"welcomeShown=" in content:
+        return
+    if b"[General]\n" in content:
+        content = content.replace(b"[General]\n", b"[General]\nwelcomeShown=true\n", 1)
+    else:
+        content = b"[General]\nwelcomeShown=true\n" + content
+    with open(conf, "wb") as f:
+        f.write(content)
+
+
 class Desktop:
     def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
                  depth=24, bus=False, welcomed=True):
@@ -226,19 +242,7 @@ class Desktop:
         return self.tessik
 
     def mark_welcomed(self):
-        """Records in the settings file (made, or as a test wrote it) that the first-launch
-        greeting was shown."""
-        conf = self.path(".config", "Tessik", "Tessik.ini")
-        os.makedirs(os.path.dirname(conf), exist_ok=True)
-        content = open(conf, "rb").read() if os.path.exists(conf) else b""
-        if b"welcomeShown=" in content:
-            return
-        if b"[General]\n" in content:
-            content = content.replace(b"[General]\n", b"[General]\nwelcomeShown=true\n", 1)
-        else:
-            content = b"[General]\nwelcomeShown=true\n" + content
-        with open(conf, "wb") as f:
-            f.write(content)
+        mark_welcomed(self.home)
 
     def wait_for_tessik_ready(self, timeout=15, settle=1.0):
         """Waits until tessik has come up (it shows no window at launch, so: alive and settled,

@@ -25,7 +25,7 @@ import sys
 import tempfile
 import time
 
-from rig import TESSIK, wait_until
+from rig import TESSIK, mark_welcomed, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "wayland")
@@ -82,6 +82,7 @@ class WaylandDesktop:
             os.makedirs(d)
         for sub in (".config", ".cache", ".local/share", "Pictures"):
             os.makedirs(os.path.join(self.home, sub))
+        mark_welcomed(self.home)
         os.chmod(self.run_dir, 0o700)
         self.wayland_display = ""
         self._start_bus()
