@@ -71,6 +71,22 @@ def mark_welcomed(home):
         f.write(content)
 
 
+def stop_all(procs, tmp):
+    """Stops the processes in the order given (a test's tessik first, then what it ran on, last
+    started first) and removes the test's temporary folder unless TESSIK_KEEP_E2E is set."""
+    for proc in procs:
+        if proc is None or proc.poll() is not None:
+            continue
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    if tmp and not os.environ.get("TESSIK_KEEP_E2E"):
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
 class Desktop:
     def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
                  depth=24, bus=False, welcomed=True):
@@ -173,23 +189,8 @@ class Desktop:
                               stderr=subprocess.DEVNULL).returncode == 0
 
     def stop(self):
-        if self.tessik and self.tessik.poll() is None:
-            self.tessik.terminate()
-            try:
-                self.tessik.wait(5)
-            except subprocess.TimeoutExpired:
-                self.tessik.kill()
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+        stop_all([self.tessik, *reversed(self.procs)], self.tmp)
         self.procs = []
-        if self.tmp and not os.environ.get("TESSIK_KEEP_E2E"):
-            shutil.rmtree(self.tmp, ignore_errors=True)
 
     # -- environment -------------------------------------------------------------------------
     def env(self, **extra):

@@ -25,7 +25,7 @@ import sys
 import tempfile
 import time
 
-from rig import TESSIK, mark_welcomed, wait_until
+from rig import TESSIK, mark_welcomed, stop_all, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "wayland")
@@ -193,24 +193,8 @@ class WaylandDesktop:
             self.run(["grim", "-o", name, "-"], check=False, text=False)
 
     def stop(self):
-        if self.tessik and self.tessik.poll() is None:
-            self.tessik.terminate()
-            try:
-                self.tessik.wait(5)
-            except subprocess.TimeoutExpired:
-                self.tessik.kill()
-                self.tessik.wait()
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-                try:
-                    proc.wait(5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+        stop_all([self.tessik, *reversed(self.procs)], self.tmp)
         self.procs = []
-        if self.tmp and not os.environ.get("TESSIK_KEEP_E2E"):
-            shutil.rmtree(self.tmp, ignore_errors=True)
 
     # -- environment -------------------------------------------------------------------------
     def env(self, **extra):
