@@ -60,7 +60,10 @@ def mark_welcomed(home):
     first-launch greeting was shown, so that it does not stand in other tests' way."""
     conf = os.path.join(home, ".config", "Tessik", "Tessik.ini")
     os.makedirs(os.path.dirname(conf), exist_ok=True)
-    content = open(conf, "rb").read() if os.path.exists(conf) else b""
+    content = b""
+    if os.path.exists(conf):
+        with open(conf, "rb") as f:
+            content = f.read()
     if b"welcomeShown=" in content:
         return
     if b"[General]\n" in content:
@@ -216,9 +219,10 @@ class Desktop:
         return e
 
     def _spawn(self, argv, name, **kw):
-        log = open(os.path.join(self.tmp, f"{name}.log"), "ab")
-        proc = subprocess.Popen(argv, env=kw.pop("env", self.env()), stdout=log,
-                                stderr=subprocess.STDOUT, **kw)
+        # The child keeps its own descriptor; ours is closed at once.
+        with open(os.path.join(self.tmp, f"{name}.log"), "ab") as log:
+            proc = subprocess.Popen(argv, env=kw.pop("env", self.env()), stdout=log,
+                                    stderr=subprocess.STDOUT, **kw)
         self.procs.append(proc)
         return proc
 
@@ -235,9 +239,9 @@ class Desktop:
         if self.welcomed:
             self.mark_welcomed()
         self.tessik_log = os.path.join(self.tmp, "tessik.log")
-        log = open(self.tessik_log, "ab")
-        self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})), stdout=log,
-                                       stderr=subprocess.STDOUT)
+        with open(self.tessik_log, "ab") as log:
+            self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})),
+                                           stdout=log, stderr=subprocess.STDOUT)
         if wait:
             self.wait_for_tessik_ready()
         return self.tessik

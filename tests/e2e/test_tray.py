@@ -36,6 +36,19 @@ class Tray(unittest.TestCase):
                     wait_until(lambda: not d.popup_menus(), timeout=5, what="the menu to close")
             self.assertIsNone(d.tessik.poll(), d.log())
 
+    def test_a_click_right_after_the_menu_closed_opens_it_again(self):
+        # Qt reports a press this soon after the previous one as a double click.
+        with Desktop("single", tray=True) as d:
+            d.start_tessik()
+            for _ in range(2):
+                open_menu(d)
+                d.key("Escape")
+                wait_until(lambda: not d.popup_menus(), timeout=5, what="the menu to close")
+                d.xdotool("click", 1)
+                wait_until(d.popup_menus, timeout=5, what="the menu to open again")
+                d.key("Escape")
+                wait_until(lambda: not d.popup_menus(), timeout=5, what="the menu to close")
+
     def test_quit_item_and_its_key_equivalent_end_the_process_normally(self):
         for how in ("item", "ctrl+q"):
             with self.subTest(how=how), Desktop("single", tray=True) as d:
