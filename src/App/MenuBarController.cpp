@@ -156,8 +156,7 @@ void MenuBarController::menuDidClose() {
 void MenuBarController::activated(QSystemTrayIcon::ActivationReason reason) {
     // Qt opens the context menu on a right click only; the tray item's menu opens on a left
     // click too. A click soon after the menu closed arrives as a double click: it opens it too.
-    const bool click =
-        reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+    const bool click = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
     if (!click || m_menu->isVisible()) return;
     // A Wayland client knows no pointer position and cannot place a menu of no window: it would
     // open as an ordinary window. There the panel shows the exported menu itself.
