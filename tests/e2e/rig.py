@@ -90,7 +90,84 @@ def stop_all(procs, tmp):
         shutil.rmtree(tmp, ignore_errors=True)
 
 
-class Desktop:
+class PrivateDesktop:
+    """What both private desktops share: a temporary folder with a home, the processes started
+    in it (stopped last-started first, also when a test fails), their logs, and tessik."""
+    welcomed = True  # tests start as a returning user unless they look at the first greeting
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def stop(self):
+        stop_all([self.tessik, *reversed(self.procs)], self.tmp)
+        self.procs = []
+
+    def _spawn(self, argv, name, **kw):
+        # The child keeps its own descriptor; ours is closed at once.
+        with open(os.path.join(self.tmp, f"{name}.log"), "ab") as log:
+            proc = subprocess.Popen(argv, env=kw.pop("env", None) or self.env(), stdout=log,
+                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, **kw)
+        self.procs.append(proc)
+        return proc
+
+    def read_log(self, name):
+        try:
+            with open(os.path.join(self.tmp, f"{name}.log"), encoding="utf-8",
+                      errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def run(self, argv, check=True, **kw):
+        return subprocess.run(argv, env=kw.pop("env", None) or self.env(), check=check,
+                              capture_output=True, text=kw.pop("text", True),
+                              timeout=kw.pop("timeout", 30), **kw)
+
+    def path(self, *parts):
+        return os.path.join(self.home, *parts)
+
+    # -- tessik ------------------------------------------------------------------------------
+    def start_tessik(self, args=(), env=None, wait=True):
+        """Starts tessik; its output goes to tessik.log in the temp dir. It shows no window at
+        launch: ready means it came up and stays alive."""
+        if self.welcomed:
+            self.mark_welcomed()
+        with open(os.path.join(self.tmp, "tessik.log"), "ab") as log:
+            self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})),
+                                           stdout=log, stderr=subprocess.STDOUT,
+                                           stdin=subprocess.DEVNULL)
+        if wait:
+            self.wait_for_tessik_ready()
+        return self.tessik
+
+    def mark_welcomed(self):
+        mark_welcomed(self.home)
+
+    def wait_for_tessik_ready(self, timeout=15, settle=1.0):
+        deadline = time.monotonic() + settle
+        while time.monotonic() < deadline:
+            if self.tessik.poll() is not None:
+                raise RuntimeError(f"tessik exited with {self.tessik.returncode}:\n{self.log()}")
+            time.sleep(0.05)
+
+    def log(self):
+        return self.read_log("tessik")
+
+    def stop_tessik(self, sig=signal.SIGTERM, timeout=10):
+        self.tessik.send_signal(sig)
+        return self.tessik.wait(timeout)
+
+
+class Desktop(PrivateDesktop):
     def __init__(self, layout="side_by_side", tray=False, wm=False, env=None, xvfb_args=(),
                  depth=24, bus=False, welcomed=True):
         self.layout = layout
@@ -108,19 +185,6 @@ class Desktop:
         self.procs = []
         self.tessik = None
         self.tmp = None
-
-    # -- lifecycle ---------------------------------------------------------------------------
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.stop()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-        return False
 
     def _start(self):
         self.tmp = tempfile.mkdtemp(prefix="tessik-e2e-")
@@ -191,10 +255,6 @@ class Desktop:
         return subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode == 0
 
-    def stop(self):
-        stop_all([self.tessik, *reversed(self.procs)], self.tmp)
-        self.procs = []
-
     # -- environment -------------------------------------------------------------------------
     def env(self, **extra):
         e = {k: v for k, v in os.environ.items()
@@ -217,57 +277,6 @@ class Desktop:
         e.update(self.extra_env)
         e.update(extra)
         return e
-
-    def _spawn(self, argv, name, **kw):
-        # The child keeps its own descriptor; ours is closed at once.
-        with open(os.path.join(self.tmp, f"{name}.log"), "ab") as log:
-            proc = subprocess.Popen(argv, env=kw.pop("env", self.env()), stdout=log,
-                                    stderr=subprocess.STDOUT, **kw)
-        self.procs.append(proc)
-        return proc
-
-    def run(self, argv, check=True, **kw):
-        return subprocess.run(argv, env=self.env(), check=check, capture_output=True, text=True,
-                              timeout=kw.pop("timeout", 30), **kw)
-
-    def path(self, *parts):
-        return os.path.join(self.home, *parts)
-
-    # -- tessik ------------------------------------------------------------------------------
-    def start_tessik(self, args=(), env=None, wait=True):
-        """Starts tessik; its standard output and error go to tessik.log in the temp dir."""
-        if self.welcomed:
-            self.mark_welcomed()
-        self.tessik_log = os.path.join(self.tmp, "tessik.log")
-        with open(self.tessik_log, "ab") as log:
-            self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})),
-                                           stdout=log, stderr=subprocess.STDOUT)
-        if wait:
-            self.wait_for_tessik_ready()
-        return self.tessik
-
-    def mark_welcomed(self):
-        mark_welcomed(self.home)
-
-    def wait_for_tessik_ready(self, timeout=15, settle=1.0):
-        """Waits until tessik has come up (it shows no window at launch, so: alive and settled,
-        plus whatever `ready` predicate a test passes to start_tessik)."""
-        deadline = time.monotonic() + settle
-        while time.monotonic() < deadline:
-            if self.tessik.poll() is not None:
-                raise RuntimeError(f"tessik exited with {self.tessik.returncode}:\n{self.log()}")
-            time.sleep(0.05)
-
-    def log(self):
-        try:
-            with open(self.tessik_log, encoding="utf-8", errors="replace") as f:
-                return f.read()
-        except OSError:
-            return ""
-
-    def stop_tessik(self, sig=signal.SIGTERM, timeout=10):
-        self.tessik.send_signal(sig)
-        return self.tessik.wait(timeout)
 
     # -- X helpers ---------------------------------------------------------------------------
     def xdotool(self, *args):

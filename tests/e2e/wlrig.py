@@ -19,13 +19,12 @@ stays root and connects normally.
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
-from rig import TESSIK, mark_welcomed, stop_all, wait_until
+from rig import PrivateDesktop, mark_welcomed, wait_until
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "wayland")
@@ -43,7 +42,7 @@ def logical_rect(index):
     return x, y, w // scale, h // scale
 
 
-class WaylandDesktop:
+class WaylandDesktop(PrivateDesktop):
     def __init__(self, portal="mock", backgrounds=None, env=None, permission="yes",
                  shortcuts=True):
         self.portal = portal
@@ -57,19 +56,6 @@ class WaylandDesktop:
         self.procs = []
         self.tessik = None
         self.tmp = None
-
-    # -- lifecycle ---------------------------------------------------------------------------
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.stop()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-        return False
 
     def _start(self):
         # Outside /tmp, so that HOME is not a temporary place in Tessik's eyes.
@@ -192,10 +178,6 @@ class WaylandDesktop:
         for name, *_rest in OUTPUTS:
             self.run(["grim", "-o", name, "-"], check=False, text=False)
 
-    def stop(self):
-        stop_all([self.tessik, *reversed(self.procs)], self.tmp)
-        self.procs = []
-
     # -- environment -------------------------------------------------------------------------
     def env(self, **extra):
         e = {k: v for k, v in os.environ.items()
@@ -220,57 +202,6 @@ class WaylandDesktop:
         e.update(self.extra_env)
         e.update(extra)
         return {k: v for k, v in e.items() if v is not None}  # None removes a variable
-
-    def _spawn(self, argv, name, **kw):
-        log = open(os.path.join(self.tmp, f"{name}.log"), "ab")
-        with log:
-            proc = subprocess.Popen(argv, env=kw.pop("env", None) or self.env(), stdout=log,
-                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, **kw)
-        self.procs.append(proc)
-        return proc
-
-    def read_log(self, name):
-        try:
-            with open(os.path.join(self.tmp, f"{name}.log"), encoding="utf-8",
-                      errors="replace") as f:
-                return f.read()
-        except OSError:
-            return ""
-
-    def run(self, argv, check=True, **kw):
-        return subprocess.run(argv, env=kw.pop("env", None) or self.env(), check=check,
-                              capture_output=True, text=kw.pop("text", True),
-                              timeout=kw.pop("timeout", 30), **kw)
-
-    def path(self, *parts):
-        return os.path.join(self.home, *parts)
-
-    # -- tessik ------------------------------------------------------------------------------
-    def start_tessik(self, args=(), env=None, wait=True):
-        """Starts tessik; its output goes to tessik.log in the temp dir. It shows no window at
-        launch: ready means it connected to the display and the bus and stays alive."""
-        self.tessik_log = os.path.join(self.tmp, "tessik.log")
-        with open(self.tessik_log, "ab") as log:
-            self.tessik = subprocess.Popen([TESSIK, *args], env=self.env(**(env or {})),
-                                           stdout=log, stderr=subprocess.STDOUT,
-                                           stdin=subprocess.DEVNULL)
-        if wait:
-            self.wait_for_tessik_ready()
-        return self.tessik
-
-    def wait_for_tessik_ready(self, timeout=15, settle=1.0):
-        deadline = time.monotonic() + settle
-        while time.monotonic() < deadline:
-            if self.tessik.poll() is not None:
-                raise RuntimeError(f"tessik exited with {self.tessik.returncode}:\n{self.log()}")
-            time.sleep(0.05)
-
-    def log(self):
-        return self.read_log("tessik")
-
-    def stop_tessik(self, sig=signal.SIGTERM, timeout=10):
-        self.tessik.send_signal(sig)
-        return self.tessik.wait(timeout)
 
     # -- sway --------------------------------------------------------------------------------
     def swaymsg(self, *args, check=True):
