@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -8,6 +7,7 @@
 
 #include "Settings/Preferences.h"
 #include "Settings/SaveDirectoryBookmark.h"
+#include "support/BookmarkRecords.h"
 #include "support/CountingFolderAccess.h"
 #include "support/FakeLoginItems.h"
 
@@ -46,23 +46,6 @@ protected:
         defaults = std::make_unique<DefaultsStore>(iniPath());
     }
 };
-
-// A bookmark record of `path` with the folder identity of the real record `like`, as a damaged
-// or hand-made settings file could hold one.
-QByteArray record(const QString& path, const QByteArray& like) {
-    QDataStream in(like);
-    in.setVersion(QDataStream::Qt_6_4);
-    QByteArray magic;
-    quint8 version = 0;
-    QString original;
-    quint64 device = 0, inode = 0;
-    in >> magic >> version >> original >> device >> inode;
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_4);
-    out << magic << version << path << device << inode;
-    return data;
-}
 
 }  // namespace
 
@@ -104,8 +87,8 @@ TEST_F(PreferencesTest, StartUpPicksTheSaveFolderFromBookmarkPathOrDefault) {
     const QByteArray bookmark = *SaveDirectoryBookmark::create(bookmarked);
     const QByteArray dangling = *SaveDirectoryBookmark::create(folder("Gone"));
     ASSERT_TRUE(QDir(tmp.filePath("Gone")).removeRecursively());
-    const QByteArray withNul = record(plain + QChar(u'\0') + "elsewhere", bookmark);
-    const QByteArray relative = record("Plain", bookmark);
+    const QByteArray withNul = recordWithPath(bookmark, plain + QChar(u'\0') + "elsewhere");
+    const QByteArray relative = recordWithPath(bookmark, "Plain");
 
     struct Case {
         const char* name;

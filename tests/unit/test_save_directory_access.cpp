@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,6 +7,7 @@
 
 #include "Settings/SaveDirectoryBookmark.h"
 #include "Settings/SecurityScopedFolder.h"
+#include "support/BookmarkRecords.h"
 #include "support/CountingFolderAccess.h"
 
 namespace {
@@ -15,21 +15,6 @@ QByteArray randomBytes(int n) {
     QByteArray bytes(n, '\0');
     for (auto& b : bytes) b = static_cast<char>(QRandomGenerator::global()->bounded(256));
     return bytes;
-}
-// The record with its path replaced (length-prefixed UTF-16 after the magic and the version).
-QByteArray withPath(const QByteArray& record, const QString& path) {
-    QDataStream in(record);
-    in.setVersion(QDataStream::Qt_6_4);
-    QByteArray magic;
-    quint8 version = 0;
-    QString old;
-    quint64 device = 0, inode = 0;
-    in >> magic >> version >> old >> device >> inode;
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_4);
-    out << magic << version << path << device << inode;
-    return data;
 }
 }  // namespace
 
@@ -72,8 +57,8 @@ TEST(SaveDirectoryBookmark, GarbageAndDamagedRecordsResolveToNothing) {
                                     QByteArray("/home/someone/Pictures"),
                                     // The folder exists, but the system would cut the path at
                                     // the NUL: a record of "<tmp>\0elsewhere" is damage.
-                                    withPath(*good, tmp.path() + QChar(u'\0') + "elsewhere"),
-                                    withPath(*good, QDir(tmp.path()).dirName())};
+                                    recordWithPath(*good, tmp.path() + QChar(u'\0') + "elsewhere"),
+                                    recordWithPath(*good, QDir(tmp.path()).dirName())};
     for (const QByteArray& data : garbage) {
         EXPECT_FALSE(SaveDirectoryBookmark::resolve(data).has_value())
             << data.toHex().left(80).data();
