@@ -24,6 +24,7 @@
 #include "Platform/PlatformServices.h"
 #include "Platform/Session.h"
 #include "Platform/UnixSignals.h"
+#include "Platform/Wayland/WaylandKeyboardLayout.h"
 #include "Platform/X11/XkbKeyboardLayout.h"
 #include "Settings/Preferences.h"
 #include "TessikVersion.h"
@@ -36,9 +37,11 @@ namespace {
 std::optional<QString> captureShortcutText() {
     const auto shortcut = ShortcutNames::storedCaptureArea();
     if (!shortcut) return std::nullopt;
-    // Character keys are named after the layout; on X11 it is read from the server.
+    // Character keys are named after the layout, read from the display server.
     if (Session::current() == SessionKind::x11)
         GlobalShortcuts::setKeyboardLayout(std::make_unique<XkbKeyboardLayout>());
+    else
+        GlobalShortcuts::setKeyboardLayout(std::make_unique<WaylandKeyboardLayout>());
     return shortcut->nativeText();
 }
 

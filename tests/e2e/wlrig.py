@@ -44,7 +44,7 @@ def logical_rect(index):
 
 class WaylandDesktop(PrivateDesktop):
     def __init__(self, portal="mock", backgrounds=None, env=None, permission="yes",
-                 shortcuts=True):
+                 shortcuts=True, keyboard=None):
         self.portal = portal
         # The mock consults the permission store (as GNOME's portal does): its screenshot answer
         # for unsandboxed applications ("yes", "no", or None for none at all).
@@ -52,6 +52,8 @@ class WaylandDesktop(PrivateDesktop):
         # Whether the mock offers the GlobalShortcuts portal.
         self.shortcuts = shortcuts
         self.backgrounds = backgrounds  # one image per output, of its buffer size, or None
+        # The layout of the seat's keyboards (wayvnc's -k, e.g. "fr"); None: wayvnc's (us).
+        self.keyboard = keyboard
         self.extra_env = env or {}
         self.procs = []
         self.tessik = None
@@ -136,7 +138,8 @@ class WaylandDesktop(PrivateDesktop):
         self.vnc = []
         for i, (name, *_rest) in enumerate(OUTPUTS):
             sock = os.path.join(self.run_dir, f"vnc{i + 1}.sock")
-            self._spawn(["wayvnc", "-u", "-o", name, sock], f"vnc{i + 1}")
+            layout = ["-k", self.keyboard] if self.keyboard else []
+            self._spawn(["wayvnc", "-u", "-o", name, *layout, sock], f"vnc{i + 1}")
             self.vnc.append(sock)
         wait_until(lambda: all(os.path.exists(s) for s in self.vnc), timeout=10, what="wayvnc")
 

@@ -8,12 +8,14 @@
 #include "Base/Localization.h"
 #include "Capture/QtScreenSource.h"
 #include "GlobalShortcuts/HotKeyRegistry.h"
+#include "GlobalShortcuts/KeyboardLayout.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/Wayland/DBusShortcutsPortal.h"
 #include "Platform/Wayland/PortalDisplaySource.h"
 #include "Platform/Wayland/PortalHotKeyBackend.h"
 #include "Platform/Wayland/PortalImage.h"
 #include "Platform/Wayland/PortalRequest.h"
+#include "Platform/Wayland/WaylandKeyboardLayout.h"
 #include "Platform/Wayland/WaylandOutputs.h"
 #include "Platform/Wayland/WaylandPermissionService.h"
 
@@ -76,6 +78,7 @@ PlatformServices makeWaylandServices() {
         std::make_unique<PortalHotKeyBackend>(std::make_unique<DBusShortcutsPortal>()));
     s.desktopShortcuts = backend->get();
     s.installGlobalShortcuts = [backend] {
+        GlobalShortcuts::setKeyboardLayout(std::make_unique<WaylandKeyboardLayout>());
         if (*backend) GlobalShortcuts::HotKeyRegistry::setBackend(std::move(*backend));
     };
     return s;
