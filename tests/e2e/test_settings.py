@@ -7,11 +7,10 @@ import configparser
 import glob
 import json
 import os
-import shutil
-import subprocess
 import time
 import unittest
 
+import accessibility
 import test_hotkey
 from rig import Desktop, overlays, wait_until
 
@@ -50,37 +49,9 @@ def open_settings(d):
     return window
 
 
-# Lists the accessibility tree of the window named argv[1] as "role: name" lines.
-ATSPI_DUMP = r"""
-import sys
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi
-
-def walk(node, out):
-    if node is None:  # a child that went away while being listed
-        return
-    out.append(f"{node.get_role_name()}: {node.get_name()}")
-    for i in range(node.get_child_count()):
-        walk(node.get_child_at_index(i), out)
-
-desktop = Atspi.get_desktop(0)
-for a in range(desktop.get_child_count()):
-    app = desktop.get_child_at_index(a)
-    for w in range(app.get_child_count() if app is not None else 0):
-        window = app.get_child_at_index(w)
-        if window is not None and window.get_name() == sys.argv[1]:
-            lines = []
-            walk(window, lines)
-            print("\n".join(lines))
-"""
-
-
 def accessible_texts(d, window_name):
     """What the accessibility bus tells of a window: its controls as "role: name" lines."""
-    result = subprocess.run(["/usr/bin/python3", "-c", ATSPI_DUMP, window_name], env=d.env(),
-                            capture_output=True, text=True, timeout=30)
-    return result.stdout.splitlines()
+    return [f"{c['role']}: {c['name']}" for c in accessibility.controls(d, window_name)]
 
 
 def press_expecting_overlays(test, d, keys, expected):
@@ -164,9 +135,7 @@ class SettingsWindowTest(unittest.TestCase):
     def test_the_folder_chooser_speaks_french_and_starts_in_the_nearest_folder(self):
         with Desktop("single", tray=True, wm=True, bus=True) as d:
             # Qt's widgets reach the accessibility bus, started on demand by the session bus.
-            shutil.copy("/usr/share/dbus-1/services/org.a11y.Bus.service",
-                        os.path.join(d.tmp, "services"))
-            d.start_tessik(env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+            d.start_tessik(env=accessibility.enable(d))
             open_settings(d)
             d.key("Tab", "space")
             title = "Dossier d'enregistrement des captures"

@@ -2,7 +2,7 @@
 backend: the first launch binds captureArea with its preferred trigger, the desktop's Activate
 opens the overlays, a recorded shortcut is bound again and still captures, a refused bind prints
 the registry's line, and a desktop without the portal gets the command to bind, and that
-command captures."""
+command captures. What the settings row shows is read from the accessibility bus."""
 
 import ast
 import configparser
@@ -11,6 +11,7 @@ import os
 import time
 import unittest
 
+import accessibility
 from rig import TESSIK, wait_until
 from wlrig import OUTPUTS, WaylandDesktop
 
@@ -59,10 +60,29 @@ def open_settings(d):
                       timeout=20, what="the settings window")[0]
 
 
+def shortcut_row(d):
+    """The settings' shortcut row as the accessibility bus shows it: the field, the "Modifier"
+    button, the status line under them and the copy button; {} while the window is not there."""
+    controls = accessibility.controls(d, "Réglages Tessik")
+    edit = [i for i, c in enumerate(controls) if c["role"] == "push button"
+            and c["name"] == "Modifier"]
+    if not edit:
+        return {}
+    field = [c for c in controls[:edit[0]] if c["role"] == "text"]
+    copy = [c for c in controls if c["name"] == "Copier la commande"]
+    return {"field": field[-1] if field else None, "edit": controls[edit[0]],
+            "status": controls[edit[0] + 1]["name"], "copy": copy[0] if copy else None}
+
+
+def field_text(d):
+    field = shortcut_row(d).get("field")
+    return field and field["text"]
+
+
 class PortalShortcut(unittest.TestCase):
     def test_bound_at_launch_activated_by_the_desktop_and_bound_again_when_recorded(self):
         with WaylandDesktop(portal="mock") as d:
-            d.start_tessik()
+            d.start_tessik(env=accessibility.enable(d))
             first = wait_until(lambda: bound(d), timeout=15, what="the bind")
             self.assertEqual([(i, t) for _s, i, t in first], [("captureArea", "CTRL+SHIFT+2")])
             session = first[0][0]
@@ -72,8 +92,20 @@ class PortalShortcut(unittest.TestCase):
             d.mock("Activate", session, "somethingElse")
             expect_no_overlays(self, d)
 
-            # Recording Ctrl+Alt+K in the settings binds it in a new session.
+            # The row shows the trigger the desktop reports (the mock repeats the preferred one),
+            # not Tessik's own name of the shortcut (Ctrl+Maj+2).
             open_settings(d)
+            wait_until(lambda: field_text(d) == "CTRL+SHIFT+2", timeout=20,
+                       what="the desktop's trigger in the field")
+            row = shortcut_row(d)
+            self.assertTrue(row["field"]["enabled"] and row["edit"]["enabled"], row)
+            self.assertEqual(row["status"],
+                             "Cliquez sur Modifier pour enregistrer un nouveau raccourci.")
+            self.assertFalse(row["copy"]["showing"], row)
+
+            # Recording Ctrl+Alt+K in the settings binds it in a new session; this desktop
+            # gives it a trigger of its own choosing, which the row shows.
+            d.mock("SetTriggerDescription", "Logo+Impr")
             d.key(0, SPACE)  # "Modifier" has the focus
             time.sleep(0.3)
             d.rfb(0, f"keydown:{CTRL:x}", f"keydown:{ALT:x}", f"key:{K:x}", f"keyup:{ALT:x}",
@@ -84,6 +116,12 @@ class PortalShortcut(unittest.TestCase):
                                what="the new bind")
             self.assertEqual(again[0][1], "captureArea")
             self.assertEqual(len(bound(d)), 1, "the old session is closed")
+            wait_until(lambda: field_text(d) == "Logo+Impr", timeout=15,
+                       what="the new trigger in the field")
+            # A trigger changed in the desktop's own settings shows at once.
+            d.mock("ChangeTrigger", again[0][0], "captureArea", "Ctrl+Alt+Impr")
+            wait_until(lambda: field_text(d) == "Ctrl+Alt+Impr", timeout=15,
+                       what="the changed trigger in the field")
             d.run(["swaymsg", "[title=\"Réglages Tessik\"] kill"], check=False)
             wait_until(lambda: not d.windows(), timeout=10, what="the settings to close")
             d.mock("Activate", again[0][0], "captureArea")
@@ -110,13 +148,22 @@ class PortalShortcut(unittest.TestCase):
 class DesktopBinding(unittest.TestCase):
     def test_without_the_portal_the_settings_copy_a_command_that_captures(self):
         with WaylandDesktop(portal="mock", shortcuts=False) as d:
-            d.start_tessik()
+            d.start_tessik(env=accessibility.enable(d))
             open_settings(d)
+            expected = os.path.realpath(TESSIK) + " --capture-area"
+            row = wait_until(lambda: shortcut_row(d).get("copy", {}).get("showing") and
+                             shortcut_row(d), timeout=20, what="the row without the portal")
+            self.assertFalse(row["field"]["enabled"], row)
+            self.assertFalse(row["edit"]["enabled"], row)
+            self.assertEqual(row["status"],
+                             "Ce bureau gère lui-même les raccourcis globaux : dans ses "
+                             "paramètres de clavier, associez le raccourci de votre choix à la "
+                             f"commande {expected}")
             # Recording is off, so the row's first control is its copy button.
             d.key(0, SPACE)
             command = wait_until(lambda: (d.paste("text/plain") or b"").decode(), timeout=10,
                                  what="the command on the clipboard")
-            self.assertEqual(command, os.path.realpath(TESSIK) + " --capture-area")
+            self.assertEqual(command, expected)
             self.assertNotIn("Error registering hotkey", d.log())
             d.run(["swaymsg", "[title=\"Réglages Tessik\"] kill"], check=False)
             wait_until(lambda: not d.windows(), timeout=10, what="the settings to close")

@@ -27,6 +27,7 @@ class Session(dbus.service.Object):
 class Mock(dbus.service.Object):
     def __init__(self):
         super().__init__(bus, PATH); self.mode = "grim"; self.access = 0; self.access_delay = 0.0; self.n = 0; self.bind_refused = False
+        self.trigger = ""  # what binds report as trigger_description; "" the preferred trigger
         self.requests = 0; self.hung = []; self.files = []
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, iface, prop):
@@ -79,7 +80,7 @@ class Mock(dbus.service.Object):
         s.requested = [(str(i), str(o.get("preferred_trigger", ""))) for i, o in shortcuts]
         if mock.bind_refused: return (dbus.UInt32(2), {})
         s.shortcuts = dbus.Array([dbus.Struct((i, dbus.Dictionary({"description": o.get("description", ""),
-                "trigger_description": o.get("preferred_trigger", "Print")}, signature="sv")), signature="sa{sv}")
+                "trigger_description": self.trigger or o.get("preferred_trigger", "Print")}, signature="sv")), signature="sa{sv}")
                 for i, o in shortcuts], signature="(sa{sv})")
         return (dbus.UInt32(0), {"shortcuts": s.shortcuts})
     @dbus.service.method(IFG, in_signature="oo", out_signature="ua{sv}")
@@ -108,6 +109,17 @@ class Mock(dbus.service.Object):
         return [(k, i, t) for k, s in sessions.items() for i, t in getattr(s, "requested", [])]
     @dbus.service.method(CTL, in_signature="b")
     def SetBindRefused(self, refused): self.bind_refused = bool(refused)   # answer BindShortcuts with 2
+    @dbus.service.method(CTL, in_signature="s")
+    def SetTriggerDescription(self, text): self.trigger = str(text)   # the desktop chooses its own trigger
+    @dbus.service.signal(IFG, signature="oa(sa{sv})")
+    def ShortcutsChanged(self, session_handle, shortcuts): pass
+    @dbus.service.method(CTL, in_signature="oss")
+    def ChangeTrigger(self, session_handle, shortcut_id, text):
+        # The user gave the shortcut another trigger in the desktop's settings.
+        s = sessions[str(session_handle)]
+        s.shortcuts = dbus.Array([dbus.Struct((i, dbus.Dictionary(dict(p, trigger_description=text) if i == shortcut_id else p, signature="sv")), signature="sa{sv}")
+                                  for i, p in s.shortcuts], signature="(sa{sv})")
+        self.ShortcutsChanged(session_handle, s.shortcuts)
     @dbus.service.method(CTL, in_signature="os")
     def Activate(self, session_handle, shortcut_id):
         ts = dbus.UInt64(int(time.monotonic() * 1000)); empty = dbus.Dictionary({}, signature="sv")
