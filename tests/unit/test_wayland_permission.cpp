@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -17,6 +19,7 @@ struct FakeDesktop {
     std::optional<Table> store = Table{};
     std::optional<bool> consulted = true;
     int consultedAsked = 0;
+    int storeReads = 0;
     bool focused = true;
     int requests = 0;
     std::function<void(bool)> pendingShot;
@@ -24,7 +27,10 @@ struct FakeDesktop {
 
     WaylandPermissionService::Desktop desktop() {
         WaylandPermissionService::Desktop d;
-        d.readStore = [this] { return store; };
+        d.readStore = [this] {
+            ++storeReads;
+            return store;
+        };
         d.storeConsulted = [this] {
             ++consultedAsked;
             return consulted;
@@ -148,6 +154,37 @@ TEST(WaylandPermission, AScreenshotTakenWithoutAnAnswerShowsTheStoreIsNotConsult
     EXPECT_FALSE(other->hasAccess());
     other->requestAccess();
     EXPECT_TRUE(spinUntil([&] { return denied.requests == 2; }));
+}
+
+TEST(WaylandPermission, CapturesTakenOnAnotherThreadCorrectTheAssumedBackend) {
+    // The portal files say the backend consults the store, yet it takes screenshots while the
+    // store has no answer (another backend answers, a newer frontend's choice).
+    FakeDesktop desktop;
+    desktop.consulted = true;
+    auto service = desktop.service();
+    EXPECT_FALSE(service->hasAccess());
+    const auto witness = service->screenshotWitness();
+    std::thread capture(witness);
+    capture.join();
+    ASSERT_TRUE(spinUntil([&] { return service->hasAccess(); }));
+    EXPECT_EQ(desktop.requests, 0);
+
+    // A capture taken once the store said yes teaches nothing: the answer decides later.
+    FakeDesktop granted;
+    granted.store = Table{{"", {"yes"}}};
+    auto other = granted.service();
+    std::thread(other->screenshotWitness()).join();
+    QCoreApplication::processEvents();
+    granted.store = Table{};
+    EXPECT_FALSE(other->hasAccess());
+
+    // News arriving after the service went are dropped.
+    const auto late = other->screenshotWitness();
+    other.reset();
+    const int reads = granted.storeReads;
+    std::thread(late).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(granted.storeReads, reads);
 }
 
 TEST(WaylandPermission, SettingsOpenWhereTheDesktopHasAPermissionsPage) {

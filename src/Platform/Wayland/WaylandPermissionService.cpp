@@ -1,5 +1,6 @@
 #include "Platform/Wayland/WaylandPermissionService.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QPointer>
@@ -81,6 +82,22 @@ void WaylandPermissionService::askWhenFocused(int waitedMs) {
 
 void WaylandPermissionService::noteScreenshotTaken() {
     if (entry() == ScreenshotPermission::Entry::unset) m_storeConsulted = false;
+}
+
+std::function<void()> WaylandPermissionService::screenshotWitness() {
+    // Posted to the application object, which outlives the service and lives on its thread;
+    // whether the service is still there is asked on that thread only.
+    QPointer<QObject> alive(m_context.get());
+    QCoreApplication* receiver = QCoreApplication::instance();
+    return [this, alive, receiver] {
+        if (!receiver) return;
+        QMetaObject::invokeMethod(
+            receiver,
+            [this, alive] {
+                if (alive) noteScreenshotTaken();
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 std::optional<QStringList> WaylandPermissionService::settingsCommand(

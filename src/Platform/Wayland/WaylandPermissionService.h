@@ -47,6 +47,9 @@ public:
     // A non-interactive screenshot was taken (a capture, a request): while the store still has
     // no answer, that shows the portal does not consult it.
     void noteScreenshotTaken();
+    // The same news from any thread (the captures'): the service learns from it on its own
+    // thread. Calling it after the service is gone does nothing.
+    std::function<void()> screenshotWitness();
 
     // The command that opens the desktop's settings of application permissions; none on a
     // desktop without such a page.

@@ -69,10 +69,21 @@ PlatformServices makeWaylandServices() {
         std::make_unique<QtScreenSource>([outputs](const QString& name) -> std::optional<quint32> {
             return outputs->idForName(name);
         });
-    s.displaySource = std::make_unique<PortalDisplaySource>(outputs);
-    s.overlaysAsToplevels = true;
-    s.permissions = std::make_unique<WaylandPermissionService>(
+    auto permissions = std::make_unique<WaylandPermissionService>(
         permissionDesktop(), QString::fromLatin1(ApplicationId::name));
+    // A capture the portal takes while the store has no answer tells the permission that the
+    // portal does not consult the store.
+    s.displaySource = std::make_unique<PortalDisplaySource>(
+        outputs, [taken = permissions->screenshotWitness()](
+                     std::function<void(PortalRequest::Outcome)> done) {
+            PortalRequest::screenshot(QDBusConnection::sessionBus(),
+                                      [taken, done](PortalRequest::Outcome outcome) {
+                                          if (outcome) taken();
+                                          done(std::move(outcome));
+                                      });
+        });
+    s.overlaysAsToplevels = true;
+    s.permissions = std::move(permissions);
     // The desktop binds the keys through its shortcuts portal, or in its own settings.
     auto backend = std::make_shared<std::unique_ptr<PortalHotKeyBackend>>(
         std::make_unique<PortalHotKeyBackend>(std::make_unique<DBusShortcutsPortal>()));
