@@ -41,6 +41,8 @@ struct AppServices {
     std::unique_ptr<ScreenSource> screens;
     std::unique_ptr<CaptureServicing> captureService;
     std::unique_ptr<Exporter> clipboardExporter;
+    // Whatever serves pastes of the clipboard exporter's images besides Qt; kept while it runs.
+    std::shared_ptr<void> clipboardServer;
     std::unique_ptr<ToastPresenting> toast;
     std::unique_ptr<OverlayPresenting> overlay;
 

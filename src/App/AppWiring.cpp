@@ -54,6 +54,7 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.screens = std::move(platform.screens);
     s.captureService = std::make_unique<ScreenCaptureService>(std::move(platform.displaySource));
     s.clipboardExporter = std::make_unique<ClipboardExporter>();
+    s.clipboardServer = std::move(platform.clipboardServer);
     // A Wayland client can neither place a window nor keep it from taking the focus.
     if (Session::current() == SessionKind::wayland)
         s.toast = std::make_unique<NotificationToast>();

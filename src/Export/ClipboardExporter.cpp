@@ -4,14 +4,11 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "Export/ImageEncoder.h"
 #include "Export/PendingImageMimeData.h"
 
 namespace {
-
-using Encoded = PendingImageBytes::Encoded;
 
 // What Tessik itself holds on the clipboard now, as a copy that can be put back; nothing when
 // another application owns it (its data would have to be fetched from it).
@@ -30,16 +27,20 @@ std::unique_ptr<QMimeData> copyOfOwnContent(QClipboard::Mode mode) {
     return copy;
 }
 
-PendingImageBytes::Outcome encodeBoth(const ImageEncoding& encode, const QImage& image) {
-    // The two encodings are independent: TIFF runs on a second worker meanwhile. Waiting on it
-    // cannot starve the pool, since a waiting worker runs a task not yet started.
-    auto tiffTask =
-        QtConcurrent::run([encode, image] { return encode(image, ImageEncoder::tiff); });
-    auto png = encode(image, ImageEncoder::png);
-    auto tiff = tiffTask.result();
-    if (!png) return std::unexpected(png.error());
-    if (!tiff) return std::unexpected(tiff.error());
-    return Encoded{std::move(*png), std::move(*tiff)};
+// PNG first, on every core, and served as soon as it is ready: it is what a paste asks for
+// nearly always. TIFF follows. Nothing is left waiting: a failure answers both types.
+std::optional<AnyError> encodeBoth(const ImageEncoding& encode,
+                                   const std::expected<QImage, AnyError>& made,
+                                   PendingImageBytes& bytes) {
+    std::optional<AnyError> failure;
+    for (const QString& type : {ImageEncoder::png, ImageEncoder::tiff}) {
+        PendingImageBytes::Outcome outcome = failure ? std::unexpected(*failure)
+                                             : made  ? encode(*made, type)
+                                                     : std::unexpected(made.error());
+        if (!outcome && !failure) failure = outcome.error();
+        bytes.fulfil(type, std::move(outcome));
+    }
+    return failure;
 }
 
 }  // namespace
@@ -65,15 +66,10 @@ QFuture<ExportOutcome> ClipboardExporter::exportPending(PendingImage image) {
     // Encoded as soon as the image is made, on a worker: a paste waiting on the main thread
     // never waits for the main thread itself.
     const ImageEncoding encode = m_encode;
-    auto encoded = image.then(
-        QtFuture::Launch::Async, [encode, bytes](const std::expected<QImage, AnyError>& made) {
-            PendingImageBytes::Outcome outcome =
-                made ? encodeBoth(encode, *made)
-                     : PendingImageBytes::Outcome(std::unexpected(made.error()));
-            bytes->fulfil(outcome);
-            return outcome.has_value() ? std::optional<AnyError>()
-                                       : std::optional<AnyError>(outcome.error());
-        });
+    auto encoded = image.then(QtFuture::Launch::Async,
+                              [encode, bytes](const std::expected<QImage, AnyError>& made) {
+                                  return encodeBoth(encode, made, *bytes);
+                              });
     return encoded.then(
         QCoreApplication::instance(),
         [target, taken, previous](const std::optional<AnyError>& failure) -> ExportOutcome {

@@ -1,27 +1,46 @@
 #include "Export/PendingImageMimeData.h"
 
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 
 #include "Export/ImageEncoder.h"
 
-void PendingImageBytes::fulfil(Outcome outcome) {
+int PendingImageBytes::slot(const QString& type) {
+    return type == ImageEncoder::png ? 0 : type == ImageEncoder::tiff ? 1 : -1;
+}
+
+void PendingImageBytes::fulfil(const QString& type, Outcome outcome) {
     QMutexLocker lock(&m_mutex);
-    if (m_outcome) return;
-    m_outcome = std::move(outcome);
+    const int i = slot(type);
+    if (i < 0 || m_outcomes[i]) return;
+    m_outcomes[i] = std::move(outcome);
     m_ready.wakeAll();
 }
 
-std::optional<PendingImageBytes::Outcome> PendingImageBytes::wait(int waitMs) const {
+std::optional<PendingImageBytes::Outcome> PendingImageBytes::wait(const QString& type,
+                                                                  int waitMs) const {
     QMutexLocker lock(&m_mutex);
+    const int i = slot(type);
+    if (i < 0) return std::nullopt;
     const QDeadlineTimer deadline(waitMs);
-    while (!m_outcome)
+    while (!m_outcomes[i])
         if (!m_ready.wait(&m_mutex, deadline)) break;
-    return m_outcome;
+    return m_outcomes[i];
 }
 
 PendingImageMimeData::PendingImageMimeData(std::shared_ptr<const PendingImageBytes> bytes,
                                            int waitMs)
     : m_bytes(std::move(bytes)), m_waitMs(waitMs) {
+}
+
+std::shared_ptr<const PendingImageBytes> PendingImageMimeData::onClipboard(QClipboard::Mode mode) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Asking for another owner's content would start a transfer from it.
+    const bool owned =
+        mode == QClipboard::Clipboard ? clipboard->ownsClipboard() : clipboard->ownsSelection();
+    if (!owned) return nullptr;
+    const auto* pending = qobject_cast<const PendingImageMimeData*>(clipboard->mimeData(mode));
+    return pending ? pending->bytes() : nullptr;
 }
 
 QStringList PendingImageMimeData::formats() const {
@@ -33,9 +52,9 @@ bool PendingImageMimeData::hasFormat(const QString& mimeType) const {
 }
 
 QVariant PendingImageMimeData::retrieveData(const QString& mimeType, QMetaType) const {
-    if (!hasFormat(mimeType)) return {};
-    // A paste asks on the main thread: the wait is bounded so a stuck encoder cannot freeze it.
-    const auto outcome = m_bytes->wait(m_waitMs);
+    // A paste through Qt asks on the main thread: the wait is bounded so that a stuck encoder
+    // cannot freeze it.
+    const auto outcome = m_bytes->wait(mimeType, m_waitMs);
     if (!outcome || !*outcome) return {};
-    return mimeType == ImageEncoder::png ? (*outcome)->png : (*outcome)->tiff;
+    return **outcome;
 }

@@ -2,32 +2,35 @@
 
 #include <expected>
 #include <memory>
+#include <optional>
 
 #include <QByteArray>
+#include <QClipboard>
 #include <QMimeData>
 #include <QMutex>
 #include <QWaitCondition>
 
 #include "Base/AnyError.h"
 
-// The PNG and TIFF bytes of one image, filled in once by the encoder (any thread) and read by
-// every paste (main thread).
+// The PNG and TIFF bytes of one image, each filled in once by the encoder (any thread) as soon
+// as it is ready, and read by every paste (any thread).
 class PendingImageBytes {
 public:
-    struct Encoded {
-        QByteArray png;
-        QByteArray tiff;
-    };
-    using Outcome = std::expected<Encoded, AnyError>;
+    using Outcome = std::expected<QByteArray, AnyError>;
 
-    void fulfil(Outcome outcome);
-    // The outcome, waiting at most `waitMs` for it; nothing when it is still not there.
-    std::optional<Outcome> wait(int waitMs) const;
+    // `type` is image/png or image/tiff; a second outcome for the same type is ignored.
+    void fulfil(const QString& type, Outcome outcome);
+    // The outcome for a type, waiting at most `waitMs` for it; nothing when it is still not
+    // there or the type is not one of the two.
+    std::optional<Outcome> wait(const QString& type, int waitMs) const;
 
 private:
+    // 0 for PNG, 1 for TIFF, -1 for anything else.
+    static int slot(const QString& type);
+
     mutable QMutex m_mutex;
     mutable QWaitCondition m_ready;
-    std::optional<Outcome> m_outcome;
+    std::optional<Outcome> m_outcomes[2];
 };
 
 // Clipboard content whose bytes are produced on request: it lists image/png then image/tiff
@@ -43,6 +46,9 @@ public:
 
     explicit PendingImageMimeData(std::shared_ptr<const PendingImageBytes> bytes,
                                   int waitMs = defaultWaitMs);
+
+    // The bytes of what Tessik holds on that clipboard now, when it is such content.
+    static std::shared_ptr<const PendingImageBytes> onClipboard(QClipboard::Mode mode);
 
     const std::shared_ptr<const PendingImageBytes>& bytes() const { return m_bytes; }
     QStringList formats() const override;

@@ -41,6 +41,9 @@ struct PlatformServices {
     // Where the desktop rather than Tessik binds the global shortcuts (Wayland): what it says,
     // for the settings. Null where Tessik grabs the keys.
     QPointer<DesktopShortcuts> desktopShortcuts;
+    // Serves pastes of the clipboard exporter's images while held, where the session does it
+    // better than Qt (X11). Empty: Qt serves them.
+    std::shared_ptr<void> clipboardServer;
     // Set when the session lacks something Tessik cannot work without.
     std::optional<MissingService> missing;
 };

@@ -134,7 +134,7 @@ TEST(ClipboardExporter, AFailedCompositionGivesBackTheEarlierContent) {
     EXPECT_EQ(clipboard->text(), "keep me");
 }
 
-TEST(PendingImageMimeData, APasteWaitsForTheEncoderOnlySoLong) {
+TEST(PendingImageMimeData, APasteWaitsForItsOwnTypeOnlySoLong) {
     auto bytes = std::make_shared<PendingImageBytes>();
     PendingImageMimeData data(bytes, 50);
     QElapsedTimer clock;
@@ -142,7 +142,13 @@ TEST(PendingImageMimeData, APasteWaitsForTheEncoderOnlySoLong) {
     EXPECT_TRUE(data.data("image/png").isEmpty());
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_TRUE(data.data("text/plain").isEmpty());
-    bytes->fulfil(PendingImageBytes::Encoded{"png bytes", "tiff bytes"});
+    // PNG is served while TIFF is still being encoded.
+    bytes->fulfil("image/png", QByteArray("png bytes"));
     EXPECT_EQ(data.data("image/png"), "png bytes");
+    EXPECT_TRUE(data.data("image/tiff").isEmpty());
+    bytes->fulfil("image/tiff", QByteArray("tiff bytes"));
+    bytes->fulfil("image/tiff", QByteArray("late bytes"));
     EXPECT_EQ(data.data("image/tiff"), "tiff bytes");
+    bytes->fulfil("text/plain", QByteArray("text"));
+    EXPECT_FALSE(bytes->wait("text/plain", 0).has_value());
 }

@@ -1,9 +1,11 @@
 #include "Capture/QtScreenSource.h"
+#include "Export/PendingImageMimeData.h"
 #include "Platform/DesktopPermissionService.h"
 #include "Platform/GlobalShortcutsPlatform.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/ScreenScales.h"
 #include "Platform/X11/RandrMonitors.h"
+#include "Platform/X11/X11ClipboardServer.h"
 #include "Platform/X11/X11DisplaySource.h"
 #include "Platform/X11/X11Pixels.h"
 
@@ -17,5 +19,6 @@ PlatformServices makeX11Services() {
     s.pointer = &X11Pixels::pointer;
     s.fitWindowToPixels = &X11Pixels::fitWindow;
     s.installGlobalShortcuts = &installGlobalShortcutsPlatform;
+    s.clipboardServer = X11ClipboardServer::start(&PendingImageMimeData::onClipboard);
     return s;
 }

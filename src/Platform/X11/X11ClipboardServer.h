@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QAbstractNativeEventFilter>
+#include <QClipboard>
+
+class PendingImageBytes;
+
+// Answers other applications' pastes of Tessik's image content (image/png, image/tiff) itself,
+// from an X connection and a thread of its own; everything else on the clipboard (ownership,
+// TARGETS, clipboard managers) stays Qt's. Qt answers anything up to the server's largest
+// request (16 MiB here) in a single property, for which the X server takes fresh pages on every
+// paste (a 4 MB PNG: about a thousand page faults, 10 to 20 ms here), and it answers on the main
+// thread, where the first paste would wait for the encoder. Chunks of a fixed size (INCR) are
+// what xclip sends too.
+class X11ClipboardServer final : public QAbstractNativeEventFilter {
+public:
+    // The bytes of Tessik's content on a clipboard, if that content is an image (main thread).
+    using Lookup = std::function<std::shared_ptr<const PendingImageBytes>(QClipboard::Mode)>;
+
+    struct Options {
+        // As xclip's: larger ones make the X server take fresh pages again, smaller ones cost
+        // round trips (bench_copy compares them).
+        int chunkBytes = 1024 * 1024;
+        // How long a paste waits for the encoder, and for a requestor to take a chunk.
+        int waitMs = 5000;
+    };
+
+    // Installs the server on the application's event stream (the xcb platform); nothing when it
+    // cannot connect to the display.
+    static std::unique_ptr<X11ClipboardServer> start(Lookup lookup, Options options);
+    static std::unique_ptr<X11ClipboardServer> start(Lookup lookup) {
+        return start(std::move(lookup), Options());
+    }
+    ~X11ClipboardServer() override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    class Worker;
+    X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> worker);
+
+    Lookup m_lookup;
+    std::unique_ptr<Worker> m_worker;
+};
