@@ -4,6 +4,7 @@ alert when the save folder is unusable."""
 
 import glob
 import io
+import json
 import os
 import re
 import subprocess
@@ -17,6 +18,7 @@ import toolbar
 from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
 HOTKEY = "ctrl+shift+2"
+PASTE_PROBE = os.environ.get("PASTE_PROBE", "paste_probe")
 ACCENT = (255, 77, 28)
 CREAM = (244, 241, 236)
 TOAST_HEIGHT = 38
@@ -62,6 +64,20 @@ def clipboard_images(test, d):
     return a
 
 
+def paste(d, target, name, give_up_after=None):
+    """Starts a paste of the clipboard as another application makes it; returns the process
+    and the file the content goes to (paste_probe's JSON line comes on its output)."""
+    out = d.path(name)
+    argv = [PASTE_PROBE, target, out] + ([str(give_up_after)] if give_up_after else [])
+    return subprocess.Popen(argv, env=d.env(), stdout=subprocess.PIPE, text=True), out
+
+
+def pasted(proc, out):
+    report = json.loads(proc.communicate(timeout=30)[0])
+    with open(out, "rb") as f:
+        return report, f.read()
+
+
 class CopyAndSave(unittest.TestCase):
     def test_copy_on_a_2x_display_puts_png_then_tiff_and_shows_the_toast_there(self):
         with Desktop("hidpi") as d:
@@ -86,6 +102,34 @@ class CopyAndSave(unittest.TestCase):
             self.assertEqual(shown["y"] + shown["height"], 2 * (900 - 120))
             self.assertLessEqual(abs(shown["x"] + shown["width"] / 2 - 1440), 2)
             self.assertTrue(shown["override_redirect"])
+
+    def test_a_large_copy_goes_in_chunks_to_readers_at_once_and_one_giving_up_stops_nothing(self):
+        with Desktop("hidpi") as d:
+            show_coordinate_pattern(d)
+            d.start_tessik()
+            open_overlays(d, 2)
+            # Nearly all of the 2x display: its TIFF is about 15 MB.
+            d.drag(4, 4, 2876, 1796)
+            d.key("ctrl+c")
+            wait_until(lambda: d.clipboard_targets()[:2] == ["image/png", "image/tiff"],
+                       timeout=10, what="the copy on the clipboard")
+            # A reader that stops after the first chunk and goes away.
+            report, _ = pasted(*paste(d, "image/tiff", "given-up.tiff", give_up_after=1))
+            self.assertEqual((report["ok"], report["incremental"], report["chunks"]),
+                             (False, True, 1))
+            # Two readers at once, each given the whole image.
+            readers = [paste(d, "image/png", "pasted.png"), paste(d, "image/tiff", "pasted.tiff")]
+            (png_report, png), (tiff_report, tiff) = [pasted(*r) for r in readers]
+            self.assertTrue(png_report["ok"] and tiff_report["ok"])
+            self.assertEqual(tiff_report["bytes"], len(tiff))
+            # Chunks the X server can take without fresh memory for each paste.
+            self.assertTrue(tiff_report["incremental"])
+            self.assertLessEqual(tiff_report["largest"], 1 << 20)
+            a = Image.open(io.BytesIO(png)).convert("RGB")
+            b = Image.open(io.BytesIO(tiff)).convert("RGB")
+            self.assertEqual(a.size, (2872, 1792))
+            self.assertEqual(a.tobytes(), b.tobytes(), "PNG and TIFF hold the same pixels")
+            assert_pattern_region(self, a, 4, 4)
 
     def test_save_with_an_annotation_writes_the_composed_pixels_and_confirms(self):
         with Desktop("side_by_side") as d:

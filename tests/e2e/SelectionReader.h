@@ -59,8 +59,9 @@ public:
         return has;
     }
 
-    // Blocks until the whole content is read, the owner refuses, or the server goes away.
-    Paste paste(xcb_atom_t selection, xcb_atom_t target) {
+    // Blocks until the whole content is read, the owner refuses, or the server goes away; or,
+    // given `giveUpAfter`, until that many chunks are read (the paste then is not ok).
+    Paste paste(xcb_atom_t selection, xcb_atom_t target, int giveUpAfter = -1) {
         Paste p;
         p.asked = Clock::now();
         xcb_convert_selection(m_c, m_window, selection, target, m_property, XCB_CURRENT_TIME);
@@ -82,6 +83,7 @@ public:
             // Deleting the INCR property asked for the first chunk; an empty one ends it.
             p.incremental = true;
             for (;;) {
+                if (p.chunks == giveUpAfter) return p;
                 const auto asked = Clock::now();
                 std::optional<Chunk> chunk;
                 while (!chunk) {
