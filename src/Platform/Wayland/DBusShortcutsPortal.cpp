@@ -7,7 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 
-#include "Platform/Wayland/PortalCall.h"
+#include "Platform/Wayland/PortalRequest.h"
 
 namespace {
 const QString kDesktop = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -72,6 +72,11 @@ QString sessionOf(const QDBusMessage& message) {
     return message.arguments().isEmpty() ? QString() : handle(message.arguments().constFirst());
 }
 
+// The answer's response code; a request that got none failed, as code 2 says.
+uint responseCode(const PortalRequest::Answer& answer) {
+    return answer ? answer->code : PortalRequest::other;
+}
+
 QDBusMessage portalCall(const QString& method) {
     return QDBusMessage::createMethodCall(kDesktop, kPath, kInterface, method);
 }
@@ -104,17 +109,16 @@ void DBusShortcutsPortal::checkAvailable(std::function<void(bool)> done) {
 
 void DBusShortcutsPortal::createSession(Answer<QString> done) {
     QDBusMessage call = portalCall(QStringLiteral("CreateSession"));
-    call << QVariantMap{{QStringLiteral("session_handle_token"), PortalCall::newToken()}};
-    PortalCall::start(m_bus, call, 0, sessionTimeoutMs, this,
-                      [this, done](uint response, const QVariantMap& results) {
-                          if (response != PortalCall::success)
-                              return done(std::unexpected(int(response)));
-                          const QString session = handle(results.value("session_handle"));
-                          if (session.isEmpty())
-                              return done(std::unexpected(int(PortalCall::other)));
-                          watchSession(session, true);
-                          done(session);
-                      });
+    call << QVariantMap{{QStringLiteral("session_handle_token"), PortalRequest::newToken()}};
+    PortalRequest::start(
+        m_bus, call, 0, sessionTimeoutMs, this, [this, done](const PortalRequest::Answer& answer) {
+            if (const uint code = responseCode(answer); code != PortalRequest::success)
+                return done(std::unexpected(int(code)));
+            const QString session = handle(answer->results.value("session_handle"));
+            if (session.isEmpty()) return done(std::unexpected(int(PortalRequest::other)));
+            watchSession(session, true);
+            done(session);
+        });
 }
 
 void DBusShortcutsPortal::bindShortcuts(const QString& session,
@@ -129,12 +133,12 @@ void DBusShortcutsPortal::bindShortcuts(const QString& session,
     QDBusMessage call = portalCall(QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(entries)
          << QString() << QVariantMap();
-    PortalCall::start(m_bus, call, 3, bindTimeoutMs, this,
-                      [done](uint response, const QVariantMap& results) {
-                          if (response != PortalCall::success)
-                              return done(std::unexpected(int(response)));
-                          done(shortcutList(results.value(QStringLiteral("shortcuts"))));
-                      });
+    PortalRequest::start(
+        m_bus, call, 3, bindTimeoutMs, this, [done](const PortalRequest::Answer& answer) {
+            if (const uint code = responseCode(answer); code != PortalRequest::success)
+                return done(std::unexpected(int(code)));
+            done(shortcutList(answer->results.value(QStringLiteral("shortcuts"))));
+        });
 }
 
 void DBusShortcutsPortal::closeSession(const QString& session) {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -16,11 +15,6 @@ const QString desktop = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString desktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
-QString uniqueToken() {
-    static std::atomic<quint32> counter = 0;
-    return QStringLiteral("tessik%1_%2").arg(++counter).arg(QRandomGenerator::global()->generate());
-}
-
 // Where the portal puts the request of this connection with this token.
 QString requestPath(const QDBusConnection& bus, const QString& token) {
     QString sender = bus.baseService();
@@ -28,32 +22,72 @@ QString requestPath(const QDBusConnection& bus, const QString& token) {
     return desktopPath + QStringLiteral("/request/") + sender + QLatin1Char('/') + token;
 }
 
+// What the permission store says of this application's screenshots: refused and failed share
+// one response code, only the store tells them apart.
+void lookUpPermission(QDBusConnection bus, std::function<void(std::optional<QStringList>)> done) {
+    QDBusMessage lookup = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
+        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
+        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
+    lookup << QStringLiteral("screenshot") << QStringLiteral("screenshot");
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(lookup, 3000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, done] {
+        watcher->deleteLater();
+        std::optional<QStringList> entry;
+        const QDBusMessage reply = watcher->reply();
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            // ({app id: [answers]}, data); an unsandboxed application's id is "".
+            const auto table = qdbus_cast<QMap<QString, QStringList>>(reply.arguments().first());
+            if (table.contains(QString())) entry = table.value(QString());
+        }
+        done(entry);
+    });
+}
+
+DisplaySource::Failure screenshotFailure(const PortalRequest::Silence& why, int timeoutMs) {
+    using Kind = PortalRequest::Silence::Kind;
+    switch (why.kind) {
+        case Kind::busError:
+            return PortalErrors::forBusError(why.errorName, why.errorMessage);
+        case Kind::timedOut:
+            return PortalErrors::timedOut(timeoutMs / 1000);
+        case Kind::noBus:
+            break;
+    }
+    return PortalErrors::noBus();
+}
+
 }  // namespace
 
-void PortalRequest::screenshot(QDBusConnection bus, std::function<void(Outcome)> completion,
-                               int timeout) {
-    if (!bus.isConnected()) return completion(std::unexpected(PortalErrors::noBus()));
-    (new PortalRequest(bus, std::move(completion)))->start(timeout);
+QString PortalRequest::newToken() {
+    static std::atomic<quint32> counter = 0;
+    return QStringLiteral("tessik%1_%2").arg(++counter).arg(QRandomGenerator::global()->generate());
 }
 
-PortalRequest::PortalRequest(QDBusConnection bus, std::function<void(Outcome)> completion)
-    : m_bus(std::move(bus)), m_completion(std::move(completion)) {
+void PortalRequest::start(QDBusConnection bus, QDBusMessage call, int optionsIndex, int timeoutMs,
+                          QObject* context, std::function<void(Answer)> done) {
+    if (!bus.isConnected()) return done(std::unexpected(Silence{Silence::Kind::noBus, {}, {}}));
+    const QString token = newToken();
+    QList<QVariant> arguments = call.arguments();
+    QVariantMap options = arguments.value(optionsIndex).toMap();
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments[optionsIndex] = options;
+    call.setArguments(arguments);
+    auto* request = new PortalRequest(std::move(bus), context, std::move(done));
+    request->subscribe(requestPath(request->m_bus, token));
+    request->call(std::move(call), timeoutMs);
 }
 
-void PortalRequest::start(int timeout) {
-    const QString token = uniqueToken();
-    subscribe(requestPath(m_bus, token));
+PortalRequest::PortalRequest(QDBusConnection bus, QObject* context,
+                             std::function<void(Answer)> done)
+    : QObject(context), m_bus(std::move(bus)), m_done(std::move(done)) {
+}
+
+void PortalRequest::call(QDBusMessage message, int timeout) {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this, timeout] { onTimeout(timeout); });
+    connect(&m_timer, &QTimer::timeout, this, &PortalRequest::onTimeout);
     m_timer.start(timeout);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        desktop, desktopPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
-        QStringLiteral("Screenshot"));
-    const QVariantMap options{{QStringLiteral("handle_token"), token},
-                              {QStringLiteral("interactive"), false},
-                              {QStringLiteral("modal"), false}};
-    call << QString() << options;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, timeout), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, timeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalRequest::onCallFinished);
 }
 
@@ -72,63 +106,55 @@ void PortalRequest::unsubscribe() {
 
 void PortalRequest::onCallFinished(QDBusPendingCallWatcher* call) {
     call->deleteLater();
-    if (!m_completion) return;
+    if (!m_done) return;
     const QDBusPendingReply<QDBusObjectPath> reply = *call;
     if (reply.isError())
         return finish(std::unexpected(
-            PortalErrors::forBusError(reply.error().name(), reply.error().message())));
+            Silence{Silence::Kind::busError, reply.error().name(), reply.error().message()}));
     // Portals older than the handle token answer on a path of their own choosing.
-    if (const QString handle = reply.value().path(); !m_answered && handle != m_path) {
+    if (const QString handle = reply.value().path(); handle != m_path) {
         unsubscribe();
         subscribe(handle);
     }
 }
 
 void PortalRequest::onResponse(uint code, const QVariantMap& results) {
-    if (!m_completion || m_answered) return;
-    m_answered = true;
-    if (code == 0) return finish(results);
-    if (code == 1) return finish(std::unexpected(PortalErrors::cancelled()));
-    lookUpPermission(code);
+    finish(Response{code, results});
 }
 
-void PortalRequest::lookUpPermission(uint code) {
-    // Refused and failed share one code: only the permission store tells them apart.
-    QDBusMessage lookup = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"),
-        QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"),
-        QStringLiteral("org.freedesktop.impl.portal.PermissionStore"), QStringLiteral("Lookup"));
-    lookup << QStringLiteral("screenshot") << QStringLiteral("screenshot");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(lookup, 3000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, code](QDBusPendingCallWatcher* call) {
-                call->deleteLater();
-                std::optional<QStringList> entry;
-                const QDBusMessage reply = call->reply();
-                if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                    // ({app id: [answers]}, data); an unsandboxed application's id is "".
-                    const auto table =
-                        qdbus_cast<QMap<QString, QStringList>>(reply.arguments().first());
-                    if (table.contains(QString())) entry = table.value(QString());
-                }
-                finish(std::unexpected(PortalErrors::forResponse(code, entry)));
-            });
-}
-
-void PortalRequest::onTimeout(int timeout) {
-    if (!m_completion) return;
-    if (!m_answered && !m_path.isEmpty())
+void PortalRequest::onTimeout() {
+    if (!m_done) return;
+    // Tell the portal nobody waits any more; its answer would be ignored anyway.
+    if (!m_path.isEmpty())
         m_bus.asyncCall(QDBusMessage::createMethodCall(desktop, m_path, requestInterface,
                                                        QStringLiteral("Close")));
-    finish(std::unexpected(PortalErrors::timedOut(timeout / 1000)));
+    finish(std::unexpected(Silence{Silence::Kind::timedOut, {}, {}}));
 }
 
-void PortalRequest::finish(Outcome outcome) {
-    if (!m_completion) return;
+void PortalRequest::finish(Answer answer) {
+    if (!m_done) return;
     m_timer.stop();
     unsubscribe();
-    auto completion = std::move(m_completion);
-    m_completion = nullptr;
+    auto done = std::move(m_done);
+    m_done = nullptr;
     deleteLater();
-    completion(std::move(outcome));
+    done(std::move(answer));
+}
+
+void PortalRequest::screenshot(QDBusConnection bus, std::function<void(Outcome)> completion,
+                               int timeout) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        desktop, desktopPath, QStringLiteral("org.freedesktop.portal.Screenshot"),
+        QStringLiteral("Screenshot"));
+    call << QString()
+         << QVariantMap{{QStringLiteral("interactive"), false}, {QStringLiteral("modal"), false}};
+    start(bus, call, 1, timeout, nullptr, [bus, completion, timeout](Answer answer) {
+        if (!answer) return completion(std::unexpected(screenshotFailure(answer.error(), timeout)));
+        if (answer->code == success) return completion(answer->results);
+        if (answer->code == cancelled)
+            return completion(std::unexpected(PortalErrors::cancelled()));
+        lookUpPermission(bus, [completion, code = answer->code](std::optional<QStringList> entry) {
+            completion(std::unexpected(PortalErrors::forResponse(code, entry)));
+        });
+    });
 }
