@@ -22,6 +22,8 @@ AppDelegate::AppDelegate(AppServices services, QObject* parent)
         m_services.idleReleaseDelay,
         [this] { return m_work > 0 || m_services.overlay->hasSessions(); },
         [this] { releaseIdleMemory(); }, this);
+    if (!m_services.hasKeyboard)
+        m_services.hasKeyboard = [] { return QGuiApplication::focusWindow() != nullptr; };
     if (!m_services.alert) {
         m_services.alert = [](const QString& message, const QString& informativeText) {
             AlertBox::run(QMessageBox::Warning, message, informativeText);
@@ -158,8 +160,8 @@ void AppDelegate::configureOverlay() {
 void AppDelegate::beginCopy(const OverlayResult& result) {
     // The clipboard is taken now, its bytes composed and encoded meanwhile.
     beginWork();
-    m_pendingCopy = m_services.clipboardExporter->exportPending(
-        QtConcurrent::run(m_services.compose, result));
+    m_pendingCopy =
+        m_services.clipboardExporter->exportPending(QtConcurrent::run(m_services.compose, result));
 }
 
 void AppDelegate::captureArea() {
@@ -206,6 +208,7 @@ void AppDelegate::captureFullScreen() {
         showOnboarding();
         return;
     }
+    if (m_services.handOverFullScreen && !m_services.hasKeyboard()) return handOverFullScreen();
     const auto screen = m_services.screens->underMouse();
     if (!screen) {
         present(CaptureError::displayUnavailable());
@@ -218,12 +221,36 @@ void AppDelegate::captureFullScreen() {
                 endWork();
                 return handleCaptureFailure(capture.error());
             }
-            m_services.clipboardExporter->exportImage(capture->image)
-                .then(this, [this](const ExportOutcome& outcome) {
-                    endWork();
-                    if (!outcome) present(outcome.error());
-                });
+            copyFullScreen(capture->image);
         });
+}
+
+void AppDelegate::handOverFullScreen() {
+    // Every display is captured (one request to the portal), and the one to copy is known only
+    // once the compositor shows where the user is.
+    const QList<ScreenDescriptor> screens = m_services.screens->all();
+    if (screens.isEmpty()) return present(CaptureError::displayUnavailable());
+    beginWork();
+    m_services.captureService->captureAll(screens).then(
+        this, [this](const CaptureExpected<QList<DisplayCapture>>& captures) {
+            if (!captures) {
+                endWork();
+                return handleCaptureFailure(captures.error());
+            }
+            QPointer<AppDelegate> self(this);
+            m_services.handOverFullScreen(*captures, [self](const DisplayCapture& capture) {
+                if (self) self->copyFullScreen(capture.image);
+            });
+        });
+}
+
+void AppDelegate::copyFullScreen(const QImage& image) {
+    m_services.clipboardExporter->exportImage(image).then(this,
+                                                          [this](const ExportOutcome& outcome) {
+                                                              endWork();
+                                                              if (!outcome)
+                                                                  present(outcome.error());
+                                                          });
 }
 
 void AppDelegate::handleCaptureFailure(const CaptureError& error) {

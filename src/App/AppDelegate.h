@@ -42,6 +42,8 @@ private:
     void showOnboarding();
     void handleCaptureFailure(const CaptureError& error);
     void beginCopy(const OverlayResult& result);
+    void handOverFullScreen();
+    void copyFullScreen(const QImage& image);
     void deliver(const QImage& image, const OverlayResult& result, ExportAction action);
     void rescueFailedSave(const QImage& image, const QString& folder, const AnyError& error);
     void watchScreen(class QScreen* screen);

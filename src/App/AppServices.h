@@ -59,6 +59,14 @@ struct AppServices {
     std::function<void(std::function<void()>)> onCaptureAreaShortcut;
     // The area capture's shortcut as the user reads it ("Ctrl+Maj+2"); empty when it has none.
     std::function<QString()> captureAreaShortcutText;
+    // Where the compositor takes the clipboard only from a client with the keyboard and tells
+    // no client where the pointer is (Wayland): shows the full-screen capture's displays and
+    // calls `copy` once, with the display the user is on, while a Tessik window has the
+    // keyboard. Empty: the display under the pointer is captured and copied at once.
+    std::function<void(const QList<DisplayCapture>&, std::function<void(const DisplayCapture&)>)>
+        handOverFullScreen;
+    // Whether a Tessik window has the keyboard now; empty: Qt's focus window.
+    std::function<bool()> hasKeyboard;
     // The one modal alert; the default shows a warning message box.
     std::function<void(const QString& message, const QString& informativeText)> alert;
     // How long without a capture before the memory kept for the next one is given back.

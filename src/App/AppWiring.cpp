@@ -1,5 +1,8 @@
 #include "App/AppWiring.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "App/MenuBarController.h"
 #include "Base/Localization.h"
 #include "App/ShortcutNames.h"
@@ -7,10 +10,13 @@
 #include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
+#include "Export/PendingImageMimeData.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "Onboarding/OnboardingWindowController.h"
+#include "Overlay/FullScreenHandover.h"
 #include "Overlay/OverlayWindowController.h"
 #include "Platform/Session.h"
+#include "Platform/Wayland/WaylandSelection.h"
 #include "Platform/XdgAutostart.h"
 #include "Settings/Preferences.h"
 #include "Settings/SettingsWindowController.h"
@@ -39,6 +45,18 @@ public:
 private:
     SettingsWindowController m_controller;
 };
+// Offers what Tessik just put on the clipboard once more, with the serial of the keyboard's
+// entry: with no key press or click behind it, Qt's own offer is refused by some compositors.
+void offerClipboardAgain(WaylandSelection& selection) {
+    const auto* pending =
+        qobject_cast<const PendingImageMimeData*>(QGuiApplication::clipboard()->mimeData());
+    if (!pending) return;
+    selection.offer(pending->formats(), [bytes = pending->bytes()](const QString& type) {
+        const auto outcome = bytes->wait(type, PendingImageMimeData::defaultWaitMs);
+        return outcome && *outcome ? **outcome : QByteArray();
+    });
+}
+
 }  // namespace
 
 AppServices makeProductionServices(PlatformServices platform) {
@@ -60,6 +78,18 @@ AppServices makeProductionServices(PlatformServices platform) {
         s.toast = std::make_unique<NotificationToast>();
     else
         s.toast = std::make_unique<ToastPresenter>();
+    if (platform.overlaysAsToplevels) {
+        auto handover = std::make_shared<FullScreenHandover>();
+        std::shared_ptr<WaylandSelection> selection = WaylandSelection::forApplication();
+        s.handOverFullScreen = [handover, selection](
+                                   const QList<DisplayCapture>& captures,
+                                   std::function<void(const DisplayCapture&)> copy) {
+            handover->present(captures, [copy, selection](const DisplayCapture& capture) {
+                copy(capture);
+                if (selection) offerClipboardAgain(*selection);
+            });
+        };
+    }
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };

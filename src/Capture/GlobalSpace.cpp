@@ -35,4 +35,11 @@ QPointF qtPointer() {
     return QPointF(QCursor::pos()) + QPointF(0.5, 0.5);
 }
 
+QScreen* screenAt(const Rect& frame) {
+    const QRect geometry = toQt(frame, primaryGeometry()).toAlignedRect();
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->geometry() == geometry) return s;
+    return nullptr;
+}
+
 }  // namespace GlobalSpace

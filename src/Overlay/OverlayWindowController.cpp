@@ -11,15 +11,6 @@
 
 namespace {
 
-// The Qt screen showing a display, found by its frame.
-QScreen* screenFor(const ScreenDescriptor& display) {
-    const QRect geometry =
-        GlobalSpace::toQt(display.frame, GlobalSpace::primaryGeometry()).toAlignedRect();
-    for (QScreen* s : QGuiApplication::screens())
-        if (s->geometry() == geometry) return s;
-    return nullptr;
-}
-
 bool isNonEmpty(const std::optional<Rect>& r) {
     return r && !r->isEmpty();
 }
@@ -70,7 +61,7 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
 
 OverlayWindow* OverlayWindowController::windowFor(const DisplayCapture& capture) {
     return windowFor(
-        screenFor(capture.screen),
+        GlobalSpace::screenAt(capture.screen.frame),
         GlobalSpace::toQt(capture.screen.frame, GlobalSpace::primaryGeometry()).toAlignedRect());
 }
 
@@ -89,9 +80,9 @@ OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& 
             m_windowPool.erase(unused);
         }
     }
-    auto* window = new OverlayWindow(screen, m_platform.toplevels
-                                                 ? OverlayWindow::Style::fullScreenToplevel
-                                                 : OverlayWindow::Style::overrideRedirect);
+    auto* window =
+        new OverlayWindow(screen, m_platform.toplevels ? OverlayWindow::Style::fullScreenToplevel
+                                                       : OverlayWindow::Style::overrideRedirect);
     window->setGeometry(geometry);
     m_windowPool.append(window);
     return window;

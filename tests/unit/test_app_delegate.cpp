@@ -54,7 +54,10 @@ protected:
     std::chrono::milliseconds idleDelay = std::chrono::hours(1);
     std::unique_ptr<AppDelegate> app;
 
-    void SetUp() override {
+    void SetUp() override { app = std::make_unique<AppDelegate>(services()); }
+
+    // Every collaborator as a double; the pointers above are set to them.
+    AppServices services() {
         AppServices s;
         s.preferences = &preferences;
         s.captureService = std::make_unique<FakeCaptureService>();
@@ -103,7 +106,7 @@ protected:
         capture->captureAllResult =
             QList<DisplayCapture>{captureOf(screenA()), captureOf(screenB())};
         capture->captureResult = captureOf(screenB());
-        app = std::make_unique<AppDelegate>(std::move(s));
+        return s;
     }
 
     void launch() { app->applicationDidFinishLaunching(); }
@@ -302,6 +305,55 @@ TEST_F(AppDelegateTest, FullScreenCopiesTheWholeImageWithoutToast) {
     ASSERT_EQ(clipboard->exported.size(), 1);
     EXPECT_EQ(clipboard->exported[0].size(), QSize(1920, 1080));
     EXPECT_TRUE(toast->shown.isEmpty());
+}
+
+// Where the compositor wants the keyboard for the clipboard (Wayland): every display is
+// captured, and the one the handover names is copied while it is up.
+class AppDelegateHandoverTest : public AppDelegateTest {
+protected:
+    QList<QList<DisplayCapture>> handedOver;
+    std::function<void(const DisplayCapture&)> copy;
+    bool keyboard = false;
+
+    void SetUp() override {
+        AppServices s = services();
+        s.handOverFullScreen = [this](const QList<DisplayCapture>& captures,
+                                      std::function<void(const DisplayCapture&)> c) {
+            handedOver << captures;
+            copy = std::move(c);
+        };
+        s.hasKeyboard = [this] { return keyboard; };
+        app = std::make_unique<AppDelegate>(std::move(s));
+    }
+};
+
+TEST_F(AppDelegateHandoverTest, FullScreenCapturesEveryDisplayAndCopiesTheOneHandedBack) {
+    launch();
+    app->captureFullScreen();
+    settle();
+    const QList<ScreenDescriptor> all{screenA(), screenB()};
+    EXPECT_EQ(capture->captureAllCalls, QList<QList<ScreenDescriptor>>{all});
+    EXPECT_TRUE(capture->captureCalls.isEmpty());
+    ASSERT_EQ(handedOver.size(), 1);
+    EXPECT_EQ(handedOver[0].size(), 2);
+    EXPECT_TRUE(clipboard->exported.isEmpty()) << "nothing copied before the handover says";
+    copy(handedOver[0][0]);
+    settle();
+    ASSERT_EQ(clipboard->exported.size(), 1);
+    EXPECT_EQ(clipboard->exported[0].size(), QSize(2880, 1800));
+    EXPECT_TRUE(toast->shown.isEmpty());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(AppDelegateHandoverTest, AWindowWithTheKeyboardCopiesTheDisplayUnderThePointerAtOnce) {
+    launch();
+    keyboard = true;  // an overlay is up, for example
+    app->captureFullScreen();
+    settle();
+    EXPECT_TRUE(handedOver.isEmpty());
+    EXPECT_EQ(capture->captureCalls, QList<ScreenDescriptor>{screenB()});
+    ASSERT_EQ(clipboard->exported.size(), 1);
+    EXPECT_EQ(clipboard->exported[0].size(), QSize(1920, 1080));
 }
 
 TEST_F(AppDelegateTest, CancelIsSilentAndMenuActionsReachTheCommands) {
