@@ -153,6 +153,8 @@ class DesktopBinding(unittest.TestCase):
             expected = os.path.realpath(TESSIK) + " --capture-area"
             row = wait_until(lambda: shortcut_row(d).get("copy", {}).get("showing") and
                              shortcut_row(d), timeout=20, what="the row without the portal")
+            # The stored shortcut, its key named after the seat's keymap.
+            self.assertEqual(row["field"]["text"], "Ctrl+Maj+2")
             self.assertFalse(row["field"]["enabled"], row)
             self.assertFalse(row["edit"]["enabled"], row)
             self.assertEqual(row["status"],
