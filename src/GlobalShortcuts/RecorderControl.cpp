@@ -160,6 +160,8 @@ void RecorderControl::applyDisplayedState() {
 bool RecorderControl::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange || event->type() == QEvent::Show)
         viewDidMoveToWindow();
+    // A key's name follows the keyboard layout, which may have changed while it was hidden.
+    if (event->type() == QEvent::Show && !isRecording()) setStringValue();
     return QLineEdit::event(event);
 }
 

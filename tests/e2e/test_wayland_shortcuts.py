@@ -13,7 +13,7 @@ import unittest
 
 import accessibility
 from rig import TESSIK, wait_until
-from wlrig import OUTPUTS, WaylandDesktop
+from wlrig import OUTPUTS, PYTHON, TOOLS, WaylandDesktop
 
 ESCAPE, SPACE, K = 0xff1b, 0x20, 0x6b
 CTRL, ALT = 0xffe3, 0xffe9
@@ -172,6 +172,23 @@ class DesktopBinding(unittest.TestCase):
             # What a desktop's key binding does with it: a shell runs it.
             d.run(["sh", "-c", command])
             expect_overlays(self, d)
+            self.assertIsNone(d.tessik.poll(), d.log())
+
+    def test_the_row_names_the_key_after_the_keymap_the_desktop_uses_now(self):
+        with WaylandDesktop(portal="mock", shortcuts=False) as d:
+            d.start_tessik(env=accessibility.enable(d))
+            open_settings(d)
+            wait_until(lambda: field_text(d) == "Ctrl+Maj+2", timeout=20, what="the us name")
+            d.run(["swaymsg", "[title=\"Réglages Tessik\"] kill"], check=False)
+            wait_until(lambda: not d.windows(), timeout=10, what="the settings to close")
+            # A French keyboard joins the seat and types: the compositor sends its keymap.
+            french = os.path.join(d.run_dir, "vnc-fr.sock")
+            d._spawn(["wayvnc", "-u", "-o", OUTPUTS[0][0], "-k", "fr", french], "vnc-fr")
+            wait_until(lambda: os.path.exists(french), timeout=10, what="the French keyboard")
+            d.run([PYTHON, os.path.join(TOOLS, "rfb.py"), french, "key:ffe1"])
+            open_settings(d)
+            wait_until(lambda: field_text(d) == "Ctrl+Maj+É", timeout=20,
+                       what="the key named after the French keymap")
             self.assertIsNone(d.tessik.poll(), d.log())
 
 

@@ -137,6 +137,14 @@ TEST_F(RecorderTest, ShowsTheStoredShortcutAndItsClearButton) {
     EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
 }
 
+TEST_F(RecorderTest, ShownAgainItNamesTheKeyAfterTheLayoutInUseNow) {
+    m_window.hide();
+    setKeyboardLayout(FakeKeyboardLayout::french());
+    EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
+    m_window.show();
+    EXPECT_EQ(m_recorder->text(), QString::fromUtf8("Ctrl+Maj+É"));
+}
+
 TEST_F(RecorderTest, RecordingFollowsFocusAndPausesTheModule) {
     EXPECT_EQ(m_recorder->placeholderText(), QStringLiteral("record_shortcut"));
     m_recorder->setFocus();
