@@ -37,6 +37,14 @@ def stored_shortcut(d):
         return raw
 
 
+def store_shortcut(d, shortcut):
+    """Writes the area-capture shortcut into the settings as Tessik stores it."""
+    text = json.dumps(shortcut, separators=(",", ":"))
+    os.makedirs(os.path.dirname(d.path(".config", "Tessik", "Tessik.ini")), exist_ok=True)
+    with open(d.path(".config", "Tessik", "Tessik.ini"), "w", encoding="utf-8") as f:
+        f.write('[General]\nGlobalShortcuts_captureArea="' + text.replace('"', '\\"') + '"\n')
+
+
 def overlays(d):
     """Tessik's overlay windows: every window of its own but the settings and onboarding."""
     return [w for w in d.windows() if w.get("name") not in ("Réglages Tessik",
@@ -131,10 +139,17 @@ class PortalShortcut(unittest.TestCase):
 
     def test_a_refused_bind_prints_the_registry_line_with_the_portals_code(self):
         # The key's character comes from the keymap the compositor gives the seat, not from
-        # the default layout Tessik would otherwise assume (XKB_DEFAULT_LAYOUT).
-        for keyboard, fallback, shortcut in ((None, "fr", "⇧⌘2"), ("fr", "us", "⇧⌘É")):
+        # the default layout Tessik would otherwise assume (XKB_DEFAULT_LAYOUT); a letter key is
+        # offered to the desktop by the letter it types there.
+        cases = (  # seat's keymap, assumed layout, stored shortcut, line, preferred trigger
+            (None, "fr", None, "⇧⌘2", "CTRL+SHIFT+2"),
+            ("fr", "us", {"carbonKeyCode": 0, "carbonModifiers": 768}, "⇧⌘Q", "CTRL+SHIFT+q"),
+        )
+        for keyboard, fallback, stored, shortcut, trigger in cases:
             with self.subTest(keyboard=keyboard), \
                     WaylandDesktop(portal="mock", keyboard=keyboard) as d:
+                if stored:
+                    store_shortcut(d, stored)
                 d.mock("SetBindRefused", "true")
                 d.start_tessik(env={"XKB_DEFAULT_LAYOUT": fallback})
                 wait_until(lambda: "Error registering hotkey " in d.log(), timeout=15,
@@ -142,6 +157,8 @@ class PortalShortcut(unittest.TestCase):
                 line = [l for l in d.log().splitlines()
                         if l.startswith("Error registering hotkey")]
                 self.assertEqual(line, [f"Error registering hotkey {shortcut}: 2"], d.log())
+                # The refused session is closed: the mock's log keeps what it was asked.
+                self.assertIn(f"[('captureArea', '{trigger}')]", d.read_log("mock"))
                 self.assertIsNone(d.tessik.poll(), d.log())
 
 

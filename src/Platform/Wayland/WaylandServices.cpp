@@ -85,8 +85,14 @@ PlatformServices makeWaylandServices() {
     s.overlaysAsToplevels = true;
     s.permissions = std::move(permissions);
     // The desktop binds the keys through its shortcuts portal, or in its own settings.
+    // Letter keys are offered by the letter the layout gives them (the Q key of an AZERTY
+    // keyboard types "a").
+    const auto layoutText = [](GlobalShortcuts::Key key) -> std::optional<QString> {
+        const auto* layout = GlobalShortcuts::keyboardLayout();
+        return layout ? layout->text(key) : std::nullopt;
+    };
     auto backend = std::make_shared<std::unique_ptr<PortalHotKeyBackend>>(
-        std::make_unique<PortalHotKeyBackend>(std::make_unique<DBusShortcutsPortal>()));
+        std::make_unique<PortalHotKeyBackend>(std::make_unique<DBusShortcutsPortal>(), layoutText));
     s.desktopShortcuts = backend->get();
     s.installGlobalShortcuts = [backend] {
         GlobalShortcuts::setKeyboardLayout(std::make_unique<WaylandKeyboardLayout>());
