@@ -136,6 +136,7 @@ TEST(WaylandKeyboardLayout, WithoutACompositorKeysAreNamedAfterTheDefaultLayout)
     };
     for (const Case& c : {Case{"us", "⇧⌘2"}, Case{"fr", "⇧⌘É"}, Case{"ru,us", "⇧⌘2"}}) {
         const ScopedEnvironment environment{{"WAYLAND_DISPLAY", "tessik-no-such-display"},
+                                            {"WAYLAND_SOCKET", nullptr},
                                             {"XKB_DEFAULT_LAYOUT", c.layout},
                                             {"XKB_DEFAULT_VARIANT", nullptr}};
         GlobalShortcuts::setKeyboardLayout(std::make_unique<WaylandKeyboardLayout>());
