@@ -101,6 +101,37 @@ TEST(PortalImageTest, CropGivesTheDisplaysOwnPixelsFromTheOneImage) {
     EXPECT_EQ(first->pixelColor(0, 0), QColor(Qt::blue));
 }
 
+TEST(PortalImageTest, KeptBuffersHoldTheSamePixelsAndServeTheNextCaptureAgain) {
+    const QRect layout = PortalImage::layoutOf(twoOutputs);
+    PortalImage::Buffers buffers;
+    const uchar* firstBits = nullptr;
+    for (const QColor colour : {QColor(Qt::blue), QColor(Qt::yellow)}) {
+        SCOPED_TRACE(colour.name().toStdString());
+        QImage desktop(4480, 1440, QImage::Format_RGB32);
+        desktop.fill(colour);
+        desktop.setPixelColor(2560, 0, Qt::red);
+        desktop.setPixelColor(4479, 1079, Qt::green);  // last pixel of the second output
+        for (int i : {0, 1}) {
+            const QSize pixels = i ? QSize(1920, 1080) : QSize(1280, 720);
+            const auto kept = PortalImage::crop(desktop, layout, twoOutputs[i], pixels, &buffers);
+            ASSERT_TRUE(kept.has_value());
+            EXPECT_EQ(kept->format(), QImage::Format_RGB32);
+            const QRect part = *PortalImage::pixelRect(desktop.size(), layout, twoOutputs[i]);
+            EXPECT_EQ(*kept, desktop.copy(part).scaled(pixels, Qt::IgnoreAspectRatio,
+                                                       Qt::SmoothTransformation));
+            if (i == 1) {
+                EXPECT_EQ(kept->pixelColor(0, 0), QColor(Qt::red));
+                EXPECT_EQ(kept->pixelColor(1919, 1079), QColor(Qt::green));
+                // Once the first capture's image is let go, the next one lands in its memory.
+                if (!firstBits)
+                    firstBits = kept->constBits();
+                else
+                    EXPECT_EQ(kept->constBits(), firstBits);
+            }
+        }
+    }
+}
+
 struct ResponseCase {
     uint code;
     std::optional<QStringList> entry;
@@ -202,6 +233,15 @@ TEST_F(PortalFileTest, GarbageAnswersFailWithAReasonAndLeaveNoFileBehind) {
     }
     EXPECT_FALSE(QFile::exists(text));
     EXPECT_FALSE(QFile::exists(tiff));
+}
+
+TEST_F(PortalFileTest, KeptBuffersDecodeTheSameImage) {
+    PortalImage::Buffers buffers;
+    const auto image =
+        PortalImage::read(uri(write(temporary, "shot.png", png())), places(), &buffers);
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->convertToFormat(QImage::Format_RGB32),
+              QImage::fromData(png(), "PNG").convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(PortalFileTest, TheFileIsReadOnceAndRemovedOnlyFromATemporaryPlace) {

@@ -3,12 +3,20 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QMutex>
+#include <mutex>
 
 #include "Platform/Wayland/PortalErrors.h"
 #include "Platform/Wayland/PortalImage.h"
 #include "Platform/Wayland/WaylandOutputs.h"
 
 Q_LOGGING_CATEGORY(portalTiming, "tessik.capture.timing", QtWarningMsg)
+
+// The buffers kept between captures, for one capture at a time.
+struct PortalDisplaySource::Kept {
+    QMutex mutex;
+    PortalImage::Buffers buffers;
+};
 
 namespace {
 
@@ -22,7 +30,8 @@ PortalDisplaySource::PortalDisplaySource(std::shared_ptr<WaylandOutputs> outputs
                                          Screenshot screenshot, QStringList temporaryPlaces)
     : m_outputs(std::move(outputs)),
       m_screenshot(std::move(screenshot)),
-      m_temporaryPlaces(std::move(temporaryPlaces)) {
+      m_temporaryPlaces(std::move(temporaryPlaces)),
+      m_kept(std::make_shared<Kept>()) {
     if (!m_screenshot)
         m_screenshot = [](std::function<void(PortalRequest::Outcome)> done) {
             PortalRequest::screenshot(QDBusConnection::sessionBus(), std::move(done));
@@ -54,11 +63,15 @@ void PortalDisplaySource::captureImages(QList<StillCapture> captures,
     clock.start();
     auto outputs = m_outputs;
     auto places = m_temporaryPlaces;
+    auto kept = m_kept;
     m_screenshot([=](PortalRequest::Outcome results) mutable {
         const qint64 waited = clock.restart();
         if (!results) return completion(std::unexpected(results.error()));
+        // Two captures under way at once: the later one decodes into new memory.
+        std::unique_lock<QMutex> lock(kept->mutex, std::try_to_lock);
+        PortalImage::Buffers* buffers = lock.owns_lock() ? &kept->buffers : nullptr;
         // Read even when the layout changed meanwhile, so the file never stays behind.
-        const auto desktop = PortalImage::read(*results, places);
+        const auto desktop = PortalImage::read(*results, places, buffers);
         const qint64 read = clock.restart();
         if (!desktop) return completion(std::unexpected(desktop.error()));
         QList<QRect> layout;
@@ -69,7 +82,7 @@ void PortalDisplaySource::captureImages(QList<StillCapture> captures,
             if (!layout.contains(c.display.area))
                 return completion(std::unexpected(displayGone(QStringLiteral("l'écran a changé"))));
             auto image = PortalImage::crop(*desktop, PortalImage::layoutOf(layout), c.display.area,
-                                           c.request.pixelSize);
+                                           c.request.pixelSize, buffers);
             if (!image) return completion(std::unexpected(image.error()));
             images.append(std::move(*image));
         }
@@ -77,6 +90,11 @@ void PortalDisplaySource::captureImages(QList<StillCapture> captures,
                 clock.elapsed());
         completion(images);
     });
+}
+
+void PortalDisplaySource::releaseMemory() {
+    QMutexLocker lock(&m_kept->mutex);
+    m_kept->buffers.release();
 }
 
 void PortalDisplaySource::warmUp(const SourceDisplay&, std::function<void()> done) {

@@ -30,9 +30,12 @@ public:
     // A portal request may show the desktop's permission prompt or flash the screen: nothing
     // is captured to warm up.
     void warmUp(const SourceDisplay& display, std::function<void()> done) override;
+    void releaseMemory() override;
 
 private:
+    struct Kept;
     std::shared_ptr<WaylandOutputs> m_outputs;
     Screenshot m_screenshot;
     QStringList m_temporaryPlaces;
+    std::shared_ptr<Kept> m_kept;
 };

@@ -1,6 +1,7 @@
 #include "Platform/Wayland/PortalImage.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QUrl>
 
 #include "Platform/Wayland/PortalErrors.h"
+#include "Platform/Wayland/PortalPngReader.h"
 
 namespace PortalImage {
 
@@ -43,17 +45,35 @@ std::expected<QRect, Failure> pixelRect(QSize image, const QRect& layout, const 
 }
 
 std::expected<QImage, Failure> crop(const QImage& desktop, const QRect& layout, const QRect& area,
-                                    QSize pixelSize) {
+                                    QSize pixelSize, Buffers* buffers) {
     const auto part = pixelRect(desktop.size(), layout, area);
     if (!part) return std::unexpected(part.error());
-    QImage image = desktop.copy(*part).convertToFormat(QImage::Format_RGB32);
+    // Qt draws at a whole device pixel ratio; a display shown at another scale is resampled
+    // to the pixels the overlay draws.
+    const bool resampled = pixelSize.isValid() && part->size() != pixelSize;
+    QImage image;
+    if (buffers && !resampled && desktop.format() == QImage::Format_RGB32) {
+        const qsizetype rowBytes = qsizetype(part->width()) * 4;
+        image = buffers->images.fill(part->size(), [&](uchar* bits, qsizetype stride) {
+            for (int y = 0; y < part->height(); ++y)
+                std::memcpy(bits + y * stride,
+                            desktop.constScanLine(part->y() + y) + qsizetype(part->x()) * 4,
+                            size_t(rowBytes));
+        });
+    } else if (resampled && desktop.format() == QImage::Format_RGB32) {
+        // Scaled from a view of the part: no copy of it at the size it has in the desktop.
+        const QImage view(desktop.constScanLine(part->y()) + qsizetype(part->x()) * 4,
+                          part->width(), part->height(), desktop.bytesPerLine(),
+                          QImage::Format_RGB32);
+        image = view.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } else {
+        image = desktop.copy(*part).convertToFormat(QImage::Format_RGB32);
+        if (resampled)
+            image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     if (image.isNull())
         return std::unexpected(
             PortalErrors::failed(QStringLiteral("mémoire insuffisante pour l'image de l'écran")));
-    // Qt draws at a whole device pixel ratio; a display shown at another scale is resampled
-    // to the pixels the overlay draws.
-    if (pixelSize.isValid() && image.size() != pixelSize)
-        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
 
@@ -78,7 +98,26 @@ bool isInTemporaryPlace(const QString& path, const QStringList& places) {
     return false;
 }
 
-std::expected<QImage, Failure> read(const QVariantMap& results, const QStringList& places) {
+namespace {
+
+// The portals' usual PNG straight into 32-bit RGB, in kept memory where there is some; any
+// other PNG through Qt.
+QImage decode(const QByteArray& png, Buffers* buffers) {
+    if (const auto size = PortalPngReader::handledSize(png)) {
+        if (!buffers) return PortalPngReader::read(png).value_or(QImage());
+        bool decoded = false;
+        QImage image = buffers->images.fill(*size, [&](uchar* bits, qsizetype stride) {
+            decoded = PortalPngReader::decode(png, buffers->inflated, bits, stride);
+        });
+        return decoded ? image : QImage();
+    }
+    return QImage::fromData(png, "PNG");
+}
+
+}  // namespace
+
+std::expected<QImage, Failure> read(const QVariantMap& results, const QStringList& places,
+                                    Buffers* buffers) {
     const QString uri = results.value(QStringLiteral("uri")).toString();
     if (uri.isEmpty())
         return std::unexpected(
@@ -98,7 +137,7 @@ std::expected<QImage, Failure> read(const QVariantMap& results, const QStringLis
     if (isInTemporaryPlace(path, places)) QFile::remove(path);
     static const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
     QImage image;
-    if (bytes.startsWith(pngSignature)) image = QImage::fromData(bytes, "PNG");
+    if (bytes.startsWith(pngSignature)) image = decode(bytes, buffers);
     if (image.isNull())
         return std::unexpected(
             PortalErrors::failed(QStringLiteral("le fichier du portail n'est pas une image PNG")));
