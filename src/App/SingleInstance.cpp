@@ -1,5 +1,6 @@
 #include "App/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -88,7 +89,7 @@ SingleInstance::Outcome SingleInstance::settle(AppCommand command, int waitMs) {
             return Outcome::unreachable;
         }
         if (command != AppCommand::none) {
-            const Delivery delivery = deliver(bus, command);
+            const Delivery delivery = deliver(bus, command, &m_failure);
             if (delivery == Delivery::delivered) return Outcome::delivered;
             if (delivery == Delivery::failed) return Outcome::unreachable;
         }
@@ -122,16 +123,36 @@ bool SingleInstance::takeName(QDBusConnection& bus) {
     return reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
 }
 
-SingleInstance::Delivery SingleInstance::deliver(QDBusConnection& bus, AppCommand command) {
+SingleInstance::Delivery SingleInstance::deliver(QDBusConnection& bus, AppCommand command,
+                                                 QString* failure) {
     const QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(ApplicationId::name), QString::fromLatin1(ApplicationId::objectPath),
         QString::fromLatin1(ApplicationId::interface), QString::fromLatin1(methodOf(command)));
     const QDBusMessage reply = bus.call(call, QDBus::Block, callTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) return Delivery::delivered;
     if (meansNoInstance(reply.errorName())) return Delivery::noInstance;
-    m_failure =
+    *failure =
         localized("Tessik est déjà lancé, mais ne répond pas : %1").arg(reply.errorMessage());
     return Delivery::failed;
+}
+
+bool SingleInstance::deliverToRunning(int& argc, char** argv, AppCommand command) {
+    if (command == AppCommand::none) return false;
+    // The bus alone: a display connection and Tessik's own set-up would only delay the command.
+    // A connection of its own, closed here: the shared one belongs to the application to come.
+    QCoreApplication core(argc, argv);
+    const QString name = QStringLiteral("tessik-command");
+    bool delivered = false;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        QString failure;
+        delivered =
+            bus.isConnected() &&
+            bus.interface()->isServiceRegistered(QString::fromLatin1(ApplicationId::name)) &&
+            deliver(bus, command, &failure) == Delivery::delivered;
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return delivered;
 }
 
 SingleInstance::Outcome SingleInstance::becomePrimary(AppCommand command) {

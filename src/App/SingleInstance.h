@@ -41,6 +41,11 @@ public:
     // At termination: later commands are refused, so their callers start a new instance.
     void stopServing();
 
+    // Hands a command to an instance already running, before this process makes its own
+    // application object and display connection; false when none takes it (the usual start
+    // then decides).
+    static bool deliverToRunning(int& argc, char** argv, AppCommand command);
+
     static QString alreadyRunningMessage();
     // Names the area-capture shortcut as a user reads it ("Ctrl+Maj+2"), when there is one.
     static QString alreadyRunningInformativeText(const std::optional<QString>& shortcut);
@@ -51,7 +56,7 @@ private:
     Outcome settle(AppCommand command, int waitMs);
     Outcome acquireWithoutBus(AppCommand command, int waitMs);
     bool takeName(QDBusConnection& bus);
-    Delivery deliver(QDBusConnection& bus, AppCommand command);
+    static Delivery deliver(QDBusConnection& bus, AppCommand command, QString* failure);
     Outcome becomePrimary(AppCommand command);
 
     std::unique_ptr<QLockFile> m_lock;

@@ -55,6 +55,7 @@ int showAndQuit(const QString& message, const QString& informativeText, QMessage
 int main(int argc, char** argv) {
     const CommandLine::Request request = CommandLine::parse(CommandLine::arguments(argc, argv));
     if (request.kind != CommandLine::Request::Kind::run) return CommandLine::respond(argc, argv);
+    if (SingleInstance::deliverToRunning(argc, argv, request.command)) return 0;
     // Declared before the application so that it is released after the X connection closes:
     // an instance that relaunches Tessik has let go of its key grabs by then.
     std::optional<SingleInstance> instance;
