@@ -1,6 +1,7 @@
 #include "GlobalShortcuts/RecorderControl.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -101,6 +102,13 @@ RecorderControl::RecorderControl(const Name& name, OnChange onChange, QWidget* p
     m_cancelButton = addAction(clearIcon(), QLineEdit::TrailingPosition);
     m_cancelButton->setObjectName(QStringLiteral("GlobalShortcuts.RecorderControl.clear"));
     connect(m_cancelButton, &QAction::triggered, this, &RecorderControl::clickClearButton);
+    // An icon alone says nothing to a screen reader or to a pointer resting on it.
+    const QString clearText =
+        QCoreApplication::translate("GlobalShortcuts", "Supprimer le raccourci");
+    m_cancelButton->setText(clearText);
+    m_cancelButton->setToolTip(clearText);
+    for (QObject* shown : m_cancelButton->associatedObjects())
+        if (auto* button = qobject_cast<QToolButton*>(shown)) button->setAccessibleName(clearText);
     setStringValue();
     m_shortcutsNameChangeObserver =
         Notifications::observe(shortcutByNameDidChange, [this](const QVariantMap& info) {

@@ -93,7 +93,9 @@ SettingsHeader::SettingsHeader(QWidget* parent) : QWidget(parent) {
     row->addLayout(titles);
     row->addSpacing(8);
     row->addStretch(1);
-    row->addWidget(new VersionPill(versionText(), this), 0, Qt::AlignVCenter);
+    auto* pill = new VersionPill(versionText(), this);
+    pill->setToolTip(QCoreApplication::applicationVersion());
+    row->addWidget(pill, 0, Qt::AlignVCenter);
 }
 
 QString SettingsHeader::tagline() {
@@ -101,7 +103,9 @@ QString SettingsHeader::tagline() {
 }
 
 QString SettingsHeader::versionText() {
-    const QString version = QCoreApplication::applicationVersion();
+    // A snapshot's commit suffix ("~git138.g273eec0d") would push the tagline out of the band:
+    // the pill keeps the release, its tool tip the whole version.
+    const QString version = QCoreApplication::applicationVersion().section(u'~', 0, 0);
     return QStringLiteral("v") + (version.isEmpty() ? QStringLiteral("0.1") : version);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "GlobalShortcuts/RecorderControl.h"
@@ -124,6 +126,10 @@ protected:
 TEST_F(RecorderTest, ShowsTheStoredShortcutAndItsClearButton) {
     EXPECT_EQ(m_recorder->text(), QStringLiteral("Ctrl+Maj+2"));
     EXPECT_TRUE(m_recorder->clearButton()->isVisible());
+    const auto shown = m_recorder->findChildren<QToolButton*>();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(shown[0])->text(QAccessible::Name),
+              QStringLiteral("Supprimer le raccourci"));
     EXPECT_EQ(m_recorder->alignment(), Qt::AlignCenter);
     EXPECT_EQ(m_recorder->sizeHint(), QSize(130, 24));
     setShortcut(std::nullopt, m_name);

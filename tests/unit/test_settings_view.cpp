@@ -377,12 +377,14 @@ TEST_F(SettingsViewTest, TheWindowIsBuiltOnceFixedAndHiddenOnClose) {
     EXPECT_EQ(window->findChildren<SettingsView*>().size(), 1);
 }
 
-TEST(SettingsHeaderText, VersionPillReadsTheApplicationVersion) {
+TEST(SettingsHeaderText, VersionPillReadsTheReleaseOfTheApplicationVersion) {
     const QString saved = QCoreApplication::applicationVersion();
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.3"));
-    EXPECT_EQ(SettingsHeader::versionText(), QStringLiteral("v2.3"));
-    QCoreApplication::setApplicationVersion(QString());
-    EXPECT_EQ(SettingsHeader::versionText(), QStringLiteral("v0.1"));
+    for (auto [version, pill] : {std::pair{"2.3", "v2.3"},
+                                 {"", "v0.1"},
+                                 {"0.2.0~git138.g273eec0d.dirty", "v0.2.0"}}) {
+        QCoreApplication::setApplicationVersion(QString::fromUtf8(version));
+        EXPECT_EQ(SettingsHeader::versionText(), QString::fromUtf8(pill)) << version;
+    }
     QCoreApplication::setApplicationVersion(saved);
 }
 
