@@ -201,29 +201,39 @@ double percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-// Memory over time, and the first capture once the kept memory has been given back.
+// Memory over time, and the first capture once the kept memory has been given back, over a few
+// release cycles.
 void idleRelease(xcb_connection_t* c, xcb_window_t root, const Layout& layout, qint64 pid,
-                 double launchRss) {
+                 qint64 serverPid, double launchRss) {
+    constexpr int cycles = 3;
     const double afterCaptures = residentMiB(pid);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs + 1500));
-    const double released = residentMiB(pid);
-    const qint64 faultsBefore = minorFaults(pid);
-    const auto first = measureOnce(c, root, layout.monitors);
-    const qint64 faults = minorFaults(pid) - faultsBefore;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<double> released, firstAfter, faults, serverFaults, afterNext;
+    for (int i = 0; i < cycles; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs + 1500));
+        released.push_back(residentMiB(pid));
+        const qint64 faultsBefore = minorFaults(pid), serverBefore = minorFaults(serverPid);
+        const auto first = measureOnce(c, root, layout.monitors);
+        if (!first) {
+            std::printf("  first capture after the idle release: no overlay: NOT MEASURED\n");
+            return;
+        }
+        firstAfter.push_back(*std::max_element(first->begin(), first->end()));
+        faults.push_back(double(minorFaults(pid) - faultsBefore));
+        serverFaults.push_back(double(minorFaults(serverPid) - serverBefore));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        afterNext.push_back(residentMiB(pid));
+    }
     std::printf(
         "  tessik resident: %.1f MiB at launch, %.1f MiB after the captures, %.1f MiB "
-        "after the idle release (%d ms idle here, 60 s for users), %.1f MiB after the "
-        "next capture\n",
-        launchRss, afterCaptures, released, kIdleMs, residentMiB(pid));
-    if (first)
-        std::printf(
-            "  first capture after the idle release: painted on every display in %.0f ms "
-            "(goal: under 150 ms); %lld page faults in tessik meanwhile (the X server "
-            "takes its own on the shared segments)\n",
-            *std::max_element(first->begin(), first->end()), (long long)faults);
-    else
-        std::printf("  first capture after the idle release: no overlay: NOT MEASURED\n");
+        "after the idle release (median of %d; %d ms idle here, 60 s for users), %.1f MiB after "
+        "the next capture\n",
+        launchRss, afterCaptures, percentile(released, 0.5), cycles, kIdleMs,
+        percentile(afterNext, 0.5));
+    std::printf("  first capture after the idle release: painted on every display in");
+    for (double v : firstAfter) std::printf(" %.0f", v);
+    std::printf(" ms, median %.0f ms (goal: under 150 ms)\n", percentile(firstAfter, 0.5));
+    std::printf("    page faults meanwhile (median): %.0f in tessik, %.0f in the X server\n",
+                percentile(faults, 0.5), percentile(serverFaults, 0.5));
 }
 
 bool measureLayout(const Layout& layout, const QString& tessik, int displayNumber) {
@@ -308,7 +318,7 @@ bool measureLayout(const Layout& layout, const QString& tessik, int displayNumbe
             std::printf("  painted on %s: median %.0f ms\n", layout.monitors.back().name,
                         percentile(otherDisplays, 0.5));
         std::printf("  peer: %s\n", layout.peer);
-        idleRelease(c, root, layout, app.processId(), launchRss);
+        idleRelease(c, root, layout, app.processId(), xvfb.processId(), launchRss);
         peerDaemonMemory(display, tmp.path());
     }
     app.terminate();

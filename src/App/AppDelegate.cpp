@@ -182,6 +182,9 @@ void AppDelegate::captureArea() {
             if (!captures) return handleCaptureFailure(captures.error());
             m_services.overlay->present(*captures, m_services.preferences->defaultAction());
         });
+    // After a quiet spell the backing stores were given back: their fresh pages are touched
+    // here, on this thread, while the capture thread reads the displays.
+    m_services.overlay->prepareWindows();
 }
 
 void AppDelegate::perform(AppCommand command) {

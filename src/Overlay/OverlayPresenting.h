@@ -26,6 +26,8 @@ public:
     virtual void present(const QList<DisplayCapture>& captures, ExportAction defaultAction) = 0;
     // Prepares what the next present needs, so the first capture is as quick as later ones.
     virtual void prewarm() {}
-    // Gives back what only speeds up the next present (windows and their backing stores).
+    // Makes ready again what releaseMemory gave back, while a capture is under way.
+    virtual void prepareWindows() {}
+    // Gives back what only speeds up the next present (the windows' backing stores).
     virtual void releaseMemory() {}
 };

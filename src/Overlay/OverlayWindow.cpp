@@ -65,9 +65,16 @@ void OverlayWindow::resizeEvent(QResizeEvent*) {
     if (m_content) m_content->setGeometry(rect());
 }
 
+void OverlayWindow::releaseBackingStore() {
+    QBackingStore* store = backingStore();
+    // Showing the window sizes the store to the window again.
+    if (store && !isVisible()) store->resize(QSize(1, 1));
+}
+
 void OverlayWindow::prepareBackingStore() {
     QBackingStore* store = backingStore();
-    if (!store || isVisible()) return;
+    // A store already at size is ready: its pages were touched when it was made.
+    if (!store || isVisible() || store->size() == size()) return;
     store->resize(size());
     const QRegion all(rect());
     store->beginPaint(all);

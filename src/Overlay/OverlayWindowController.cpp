@@ -88,10 +88,15 @@ OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& 
     return window;
 }
 
-void OverlayWindowController::prewarm() {
+void OverlayWindowController::prepareWindows() {
     if (!m_sessions.isEmpty()) return;
     for (QScreen* screen : QGuiApplication::screens())
         windowFor(screen, screen->geometry())->prepareBackingStore();
+}
+
+void OverlayWindowController::prewarm() {
+    prepareWindows();
+    if (!m_sessions.isEmpty()) return;
     // One throwaway drawing of a view with a selection loads the fonts and draws the icons.
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(Qt::gray);
@@ -101,12 +106,11 @@ void OverlayWindowController::prewarm() {
 }
 
 void OverlayWindowController::releaseMemory() {
-    m_windowPool.removeIf([this](OverlayWindow* w) {
+    for (OverlayWindow* w : m_windowPool) {
         const bool inUse = std::any_of(m_sessions.begin(), m_sessions.end(),
                                        [w](const Session& s) { return s.window == w; });
-        if (!inUse) delete w;
-        return !inUse;
-    });
+        if (!inUse) w->releaseBackingStore();
+    }
 }
 
 void OverlayWindowController::installCallbacks(SelectionView* view) {

@@ -51,6 +51,7 @@ public:
     // selection view once off screen so fonts and icons are loaded.
     void prewarm() override;
     // Deletes the pooled windows no overlay uses.
+    void prepareWindows() override;
     void releaseMemory() override;
     // Closes every overlay without reporting.
     void dismiss();

@@ -1,6 +1,7 @@
 """After a quiet spell with no capture, the tray process gives back the memory it keeps for the
-next capture (frames, overlay windows and their backing stores); the next capture works as
-before. The spell is shortened through TESSIK_IDLE_RELEASE_MS."""
+next capture (frames, the transfer segment, the overlay windows' backing stores; the windows
+themselves stay); the next capture works as before, its displays read without the segment. The
+spell is shortened through TESSIK_IDLE_RELEASE_MS."""
 
 import unittest
 

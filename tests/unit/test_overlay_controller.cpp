@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -114,20 +115,33 @@ TEST_F(OverlayControllerTest, AnOpenTextFieldKeepsEscapeAndReturn) {
 
 }  // namespace
 
-TEST_F(OverlayControllerTest, ReleasingMemoryKeepsTheOpenOverlayAndDeletesIdleWindows) {
+TEST_F(OverlayControllerTest, ReleasingMemoryGivesBackOnlyIdleBackingStoresAndKeepsTheWindows) {
     QPointer<OverlayWindow> window = controller.sessions().first().window;
-    controller.releaseMemory();  // the overlay is up: its window must survive
+    const auto storePixels = [&] {
+        const QSize size = window->backingStore()->size();
+        return qint64(size.width()) * size.height();
+    };
+    // The store is sized to the window when it is painted.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->repaint();
+    const qint64 full = storePixels();
+    ASSERT_GE(full, qint64(window->width()) * window->height());
+    controller.releaseMemory();  // the overlay is up: its store must stay
     ASSERT_TRUE(controller.hasSessions());
-    ASSERT_TRUE(window);
+    EXPECT_EQ(storePixels(), full);
     key(Qt::Key_Escape);
     ASSERT_FALSE(controller.hasSessions());
-    ASSERT_TRUE(window);  // pooled for the next capture
 
     controller.releaseMemory();
-    EXPECT_FALSE(window);
-    // The next capture makes a new window and works as before.
+    ASSERT_TRUE(window);  // making a window again costs more than its store
+    EXPECT_LE(storePixels(), 1);
+    // The next capture shows the same window and works as before.
     controller.present({displayCapture()}, ExportAction::copy);
     ASSERT_TRUE(controller.hasSessions());
+    EXPECT_EQ(controller.sessions().first().window, window.data());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->repaint();
+    EXPECT_EQ(storePixels(), full);
     select();
     key(Qt::Key_Return);
     ASSERT_EQ(completed.size(), 1);

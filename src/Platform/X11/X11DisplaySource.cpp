@@ -1,5 +1,7 @@
 #include "Platform/X11/X11DisplaySource.h"
 
+#include <QTimer>
+
 #include <cstring>
 
 #include <xcb/randr.h>
@@ -110,6 +112,7 @@ void X11DisplaySource::prepare(const QList<QRect>& areas) {
 }
 
 void X11DisplaySource::releaseMemory() {
+    m_timers.reset();  // a segment still to be made again would take the memory back
     m_pool.release();
     if (m_reader) m_reader->release();
 }
@@ -149,9 +152,23 @@ void X11DisplaySource::captureImage(const SourceDisplay& display,
     if (request.pixelSize.isValid() && image->size() != request.pixelSize)
         *image = image->scaled(request.pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     completion(std::move(*image));
+    if (!m_reader->usesSharedMemory()) remakeSegmentLater();
+}
+
+void X11DisplaySource::remakeSegmentLater() {
+    // After an idle release the first capture went without the transfer segment, which both
+    // this process and the X server must fault in. Made at once, it would hold the server up
+    // while it shows the overlays; a moment later, it is ready for the next capture.
+    if (!m_timers) m_timers = std::make_unique<QObject>();
+    QTimer::singleShot(remakeDelayMs, m_timers.get(), [this] {
+        if (m_reader) m_reader->prepare(m_largestRead);
+    });
 }
 
 std::expected<QImage, Failure> X11DisplaySource::grab(const QRect& area) {
+    if (qint64(area.width()) * area.height() >
+        qint64(m_largestRead.width()) * m_largestRead.height())
+        m_largestRead = area;
     std::optional<Failure> failed;
     QImage frame = m_pool.fill(area.size(), [&](uchar* bits, qsizetype stride) {
         failed = m_reader->read(area, bits, stride);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QObject>
 
 #include "Capture/DisplaySource.h"
 #include "Platform/ImageBufferPool.h"
@@ -38,11 +39,15 @@ private:
     std::expected<QRect, Failure> liveArea(xcb_connection_t* c, quint32 displayID);
     std::expected<QImage, Failure> grab(const QRect& area);
     void prepare(const QList<QRect>& areas);
+    void remakeSegmentLater();
 
     ScaleLookup m_scales;
     QByteArray m_displayName;
     std::unique_ptr<xcb_connection_t, Disconnect> m_connection;
     quint32 m_root = 0;
+    static constexpr int remakeDelayMs = 2000;
+    QRect m_largestRead;  // what the transfer segment is faulted in with when it is made again
+    std::unique_ptr<QObject> m_timers;  // on the capture thread; its timers end with the source
     std::unique_ptr<X11RootReader> m_reader;  // declared after the connection: ends first
     ImageBufferPool m_pool;
 };

@@ -13,9 +13,13 @@ namespace {
 // round trip, and on a loaded machine each costs a trip through the scheduler: measured, 2 MiB
 // halves were about twice as slow warm as 8 MiB ones (4 bands for a 3840x2160 display).
 constexpr std::size_t halfBytes = 8u << 20;
+// Plain replies are fresh memory until the allocator has one of their size to reuse: small
+// ones fault in little.
+constexpr std::size_t plainBandBytes = 1u << 20;
 
-int rowsPerBand(const RootPixelFormat& format, const QRect& area) {
-    return std::max<int>(1, int(halfBytes / std::size_t(format.rowBytes(area.width()))));
+int rowsPerBand(const RootPixelFormat& format, const QRect& area,
+                std::size_t bandBytes = halfBytes) {
+    return std::max<int>(1, int(bandBytes / std::size_t(format.rowBytes(area.width()))));
 }
 
 QRect band(const QRect& area, int rows, int index) {
@@ -35,8 +39,9 @@ void copyRows(const RootPixelFormat& format, const uchar* from, const QRect& row
 // Asks for band i + 1 before taking band i, so the server works while we copy.
 template <class Send, class Take>
 std::optional<DisplaySource::Failure> inBands(xcb_connection_t* c, const RootPixelFormat& format,
-                                              const QRect& area, Send send, Take take) {
-    const int rows = rowsPerBand(format, area);
+                                              const QRect& area, Send send, Take take,
+                                              std::size_t bandBytes = halfBytes) {
+    const int rows = rowsPerBand(format, area, bandBytes);
     const int count = (area.height() + rows - 1) / rows;
     unsigned int next = send(0, band(area, rows, 0));
     for (int i = 0; i < count; ++i) {
@@ -94,7 +99,9 @@ void X11RootReader::prepare(const QRect& sample) {
 
 std::optional<X11RootReader::Failure> X11RootReader::read(const QRect& area, uchar* bits,
                                                           qsizetype stride) {
-    if (std::size_t(m_format.rowBytes(area.width())) <= halfBytes && ensureSegment())
+    // Without a segment (a quiet spell gave it back) the read does not wait for one to be made
+    // and faulted in on both sides: prepare() makes it afterwards.
+    if (std::size_t(m_format.rowBytes(area.width())) <= halfBytes && m_segment)
         return readShared(area, bits, stride);
     return readPlain(area, bits, stride);
 }
@@ -142,5 +149,6 @@ std::optional<X11RootReader::Failure> X11RootReader::readPlain(const QRect& area
                 return XcbText::failure(QStringLiteral("image incomplète reçue du serveur X"));
             copyRows(m_format, xcb_get_image_data(reply.get()), r, area, bits, stride);
             return std::nullopt;
-        });
+        },
+        plainBandBytes);
 }

@@ -26,7 +26,7 @@ public:
 
     // Makes the segment and has both sides fault its pages in, before any capture needs it.
     void prepare(const QRect& sample);
-    // Drops the segment; the next read makes a new one.
+    // Drops the segment; reads go without one until prepare() makes a new one.
     void release();
     std::optional<Failure> read(const QRect& area, uchar* bits, qsizetype stride);
     bool usesSharedMemory() const { return m_segment != nullptr; }
