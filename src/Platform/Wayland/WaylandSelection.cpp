@@ -1,18 +1,15 @@
 #include "Platform/Wayland/WaylandSelection.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
+#include <cerrno>
+#include <cstring>
+
+#include <QAbstractEventDispatcher>
 #include <QGuiApplication>
 #include <QList>
-#include <QMutex>
-#include <QWaitCondition>
-#include <atomic>
-#include <cstring>
-#include <thread>
+#include <QThreadPool>
 
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
@@ -26,18 +23,15 @@ struct WaylandSelection::Connection {
     wl_keyboard* keyboard = nullptr;
     wl_data_device_manager* manager = nullptr;
     wl_data_device* device = nullptr;
-    int wake = -1;
-    std::thread serving;
+    QMetaObject::Connection dispatching;
 
-    QMutex mutex;
-    QWaitCondition keyboardEntered;
-    bool hasKeyboard = false;  // guarded by mutex, as the rest below
+    bool hasKeyboard = false;
     uint32_t enterSerial = 0;
-    QList<wl_data_source*> sources;
+    QList<wl_data_source*> sources;  // the last one is the selection
     Bytes bytes;
 
     ~Connection();
-    void serve();
+    void dispatch() { wl_display_dispatch_queue_pending(display, queue); }
     void send(wl_data_source* source, const char* type, int fd);
 };
 
@@ -64,15 +58,11 @@ void keymap(void*, wl_keyboard*, uint32_t, int fd, uint32_t) {
 }
 void enter(void* data, wl_keyboard*, uint32_t serial, wl_surface*, wl_array*) {
     auto* c = static_cast<Connection*>(data);
-    QMutexLocker lock(&c->mutex);
     c->hasKeyboard = true;
     c->enterSerial = serial;
-    c->keyboardEntered.wakeAll();
 }
 void leave(void* data, wl_keyboard*, uint32_t, wl_surface*) {
-    auto* c = static_cast<Connection*>(data);
-    QMutexLocker lock(&c->mutex);
-    c->hasKeyboard = false;
+    static_cast<Connection*>(data)->hasKeyboard = false;
 }
 void key(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {
 }
@@ -108,9 +98,7 @@ void send(void* data, wl_data_source* source, const char* type, int fd) {
 }
 void cancelled(void* data, wl_data_source* source) {
     // Another client took the clipboard.
-    auto* c = static_cast<Connection*>(data);
-    QMutexLocker lock(&c->mutex);
-    c->sources.removeOne(source);
+    static_cast<Connection*>(data)->sources.removeOne(source);
     wl_data_source_destroy(source);
 }
 const wl_data_source_listener sourceListener{target, send, cancelled};
@@ -122,19 +110,7 @@ wl_display* qtDisplay() {
                   : nullptr;
 }
 
-}  // namespace
-
-void Connection::send(wl_data_source* source, const char* type, int fd) {
-    Bytes serve;
-    {
-        QMutexLocker lock(&mutex);
-        if (sources.isEmpty() || sources.last() != source) {
-            close(fd);
-            return;
-        }
-        serve = bytes;
-    }
-    const QByteArray data = serve ? serve(QString::fromUtf8(type)) : QByteArray();
+void writeAll(int fd, const QByteArray& data) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     for (qsizetype done = 0; done < data.size();) {
         const ssize_t n = write(fd, data.constData() + done, size_t(data.size() - done));
@@ -142,42 +118,24 @@ void Connection::send(wl_data_source* source, const char* type, int fd) {
         if (n <= 0) break;  // the reader went away
         done += n;
     }
-    close(fd);
 }
 
-void Connection::serve() {
-    // Reads Qt's connection beside Qt's own reader, as libwayland allows, and dispatches only
-    // this queue.
-    const int fd = wl_display_get_fd(display);
-    for (;;) {
-        while (wl_display_prepare_read_queue(display, queue) != 0)
-            wl_display_dispatch_queue_pending(display, queue);
-        wl_display_flush(display);
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
-            wl_display_cancel_read(display);
-            return;
-        }
-        if (fds[1].revents) {
-            wl_display_cancel_read(display);
-            return;
-        }
-        if (fds[0].revents & POLLIN) {
-            if (wl_display_read_events(display) < 0) return;
-        } else {
-            wl_display_cancel_read(display);
-            if (fds[0].revents & (POLLERR | POLLHUP)) return;
-        }
-        wl_display_dispatch_queue_pending(display, queue);
+}  // namespace
+
+void Connection::send(wl_data_source* source, const char* type, int fd) {
+    if (sources.isEmpty() || sources.last() != source || !bytes) {
+        close(fd);
+        return;
     }
+    // The bytes may still be in the encoder's hands: waited for off the main thread.
+    QThreadPool::globalInstance()->start([serve = bytes, type = QString::fromUtf8(type), fd] {
+        writeAll(fd, serve(type));
+        close(fd);
+    });
 }
 
 Connection::~Connection() {
-    if (serving.joinable()) {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = write(wake, &one, sizeof one);
-        serving.join();
-    }
+    QObject::disconnect(dispatching);
     for (wl_data_source* s : sources) wl_data_source_destroy(s);
     if (device) wl_data_device_destroy(device);
     if (keyboard) wl_keyboard_destroy(keyboard);
@@ -186,12 +144,12 @@ Connection::~Connection() {
     if (registry) wl_registry_destroy(registry);
     if (wrapper) wl_proxy_wrapper_destroy(wrapper);
     if (queue) wl_event_queue_destroy(queue);
-    if (wake >= 0) close(wake);
 }
 
 std::unique_ptr<WaylandSelection> WaylandSelection::forApplication() {
     wl_display* display = qtDisplay();
-    if (!display) return nullptr;
+    auto* dispatcher = QAbstractEventDispatcher::instance();
+    if (!display || !dispatcher) return nullptr;
     auto c = std::make_unique<Connection>();
     c->display = display;
     c->queue = wl_display_create_queue(display);
@@ -205,10 +163,10 @@ std::unique_ptr<WaylandSelection> WaylandSelection::forApplication() {
     wl_keyboard_add_listener(c->keyboard, &keyboardListener, c.get());
     c->device = wl_data_device_manager_get_data_device(c->manager, c->seat);
     wl_data_device_add_listener(c->device, &deviceListener, c.get());
-    c->wake = eventfd(0, EFD_CLOEXEC);
-    if (c->wake < 0) return nullptr;
     wl_display_flush(display);
-    c->serving = std::thread([raw = c.get()] { raw->serve(); });
+    // Qt reads the connection; what it read for this queue is handled before the loop waits.
+    c->dispatching = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                      [raw = c.get()] { raw->dispatch(); });
     return std::unique_ptr<WaylandSelection>(new WaylandSelection(std::move(c)));
 }
 
@@ -218,13 +176,12 @@ WaylandSelection::WaylandSelection(std::unique_ptr<Connection> connection)
 
 WaylandSelection::~WaylandSelection() = default;
 
-bool WaylandSelection::offer(const QStringList& types, Bytes bytes, int waitMs) {
+bool WaylandSelection::offer(const QStringList& types, Bytes bytes) {
     Connection& c = *m_connection;
-    QMutexLocker lock(&c.mutex);
-    // Qt may have seen the keyboard come before this queue's thread did.
-    const QDeadlineTimer deadline(waitMs);
-    while (!c.hasKeyboard)
-        if (!c.keyboardEntered.wait(&c.mutex, deadline)) return false;
+    // Qt has seen the keyboard come; this queue learns it from the same read, or a round trip.
+    c.dispatch();
+    if (!c.hasKeyboard) wl_display_roundtrip_queue(c.display, c.queue);
+    if (!c.hasKeyboard) return false;
     wl_data_source* source = wl_data_device_manager_create_data_source(c.manager);
     wl_data_source_add_listener(source, &sourceListener, &c);
     for (const QString& type : types) wl_data_source_offer(source, type.toUtf8().constData());
