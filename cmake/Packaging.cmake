@@ -34,8 +34,13 @@ add_custom_target(deb
 add_dependencies(deb tessik app_icons man_pages)
 
 # cmake --build build --target package_check: lintian and appstreamcli on the package, then
-# install, use, upgrade and removal in a pristine Debian 12 root (needs root or sudo).
+# install, use and removal in a pristine Debian 12 root (needs root or sudo), and the upgrade
+# from 0.1.0 when its package is cached; package_check_upgrade builds that package first if needed.
 add_custom_target(package_check
   COMMAND ${PROJECT_SOURCE_DIR}/scripts/package-check ${CMAKE_BINARY_DIR}
   USES_TERMINAL)
 add_dependencies(package_check tessik app_icons man_pages)
+add_custom_target(package_check_upgrade
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/package-check --upgrade ${CMAKE_BINARY_DIR}
+  USES_TERMINAL)
+add_dependencies(package_check_upgrade tessik app_icons man_pages)
