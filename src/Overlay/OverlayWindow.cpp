@@ -3,6 +3,7 @@
 #include <QBackingStore>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace {
@@ -44,9 +45,19 @@ void OverlayWindow::setContent(QWidget* content) {
 
 void OverlayWindow::orderFront() {
     if (m_style == Style::fullScreenToplevel) {
-        // The output goes with the fullscreen request, so screen and geometry come first.
-        if (QScreen* s = windowHandle()->screen()) setGeometry(s->geometry());
+        // The output goes with the fullscreen request, so screen and geometry come first. The
+        // window starts one pixel narrower: the compositor's fullscreen configuration then
+        // changes its size, so Qt draws and commits a frame for it at once. Without one, sway
+        // holds the window (and the other overlays changing with it) for 200 ms.
+        QScreen* s = windowHandle()->screen();
+        if (s) setGeometry(s->geometry().adjusted(0, 0, -1, 0));
         showFullScreen();
+        // A compositor that leaves the size to the client gets the output's size.
+        QTimer::singleShot(250, this, [this] {
+            QScreen* now = windowHandle()->screen();
+            if (isVisible() && now && size() != now->geometry().size())
+                setGeometry(now->geometry());
+        });
         return;
     }
     show();
