@@ -19,6 +19,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
+import rig  # noqa: E402
 from rig import wait_until  # noqa: E402
 from wlrig import WaylandDesktop  # noqa: E402
 
@@ -154,16 +155,60 @@ def copy_to_paste(d, tessik, vnc2):
     return times
 
 
+SHOWN_RUNS = 7
+
+
+def overlays_shown(tessik):
+    """From the first overlay's xdg_toplevel to the compositor showing the last overlay on its
+    output (wl_surface.enter), read from Tessik's own protocol trace (WAYLAND_DEBUG, which
+    slows it: a separate instance on its own rig). sway lists a window in its tree before its
+    fullscreen change is applied, so the figures above do not see this wait."""
+    times = []
+    with WaylandDesktop(portal="mock") as d:
+        d.start_tessik(env={"WAYLAND_DEBUG": "1"})
+        log = os.path.join(d.tmp, "tessik.log")
+        for run in range(SHOWN_RUNS + 1):
+            start = os.path.getsize(log)
+            subprocess.run([tessik, "--capture-area"], env=d.env(), check=True, timeout=30)
+            wait_until(lambda: len(fullscreen_of(d, d.tessik.pid)) == 2, timeout=30,
+                       what="the overlays")
+            trace = []
+
+            def shown():
+                with open(log, encoding="utf-8", errors="replace") as f:
+                    f.seek(start)
+                    trace[:] = f.read().splitlines()
+                return len({m.group(2) for m in map(SURFACE_ENTER.match, trace) if m}) >= 2
+            wait_until(shown, timeout=15, what="both overlays shown")
+            d.rfb(1, "move:20,20")
+            d.key(1, 0xff1b)
+            wait_until(lambda: not d.windows(d.tessik.pid), timeout=15,
+                       what="the overlays to close")
+            first = next(float(m.group(1)) for m in map(TOPLEVEL.match, trace) if m)
+            entered = {}
+            for m in filter(None, map(SURFACE_ENTER.match, trace)):
+                entered.setdefault(m.group(2), float(m.group(1)))
+            if run:
+                times.append(sorted(entered.values())[1] - first)
+    return times
+
+
+TOPLEVEL = re.compile(r"\[\s*([\d.]+)\]\s+-> xdg_surface@\d+\.get_toplevel")
+SURFACE_ENTER = re.compile(r"\[\s*([\d.]+)\]\s+wl_surface@(\d+)\.enter\(wl_output")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tessik", required=True)
     args = parser.parse_args()
+    rig.TESSIK = args.tessik  # the instance is the binary measured
     with WaylandDesktop(portal="real") as d:
         d.start_tessik(env={"QT_LOGGING_RULES": "tessik.capture.timing.debug=true"})
         vnc2 = Rfb(d.vnc[1])
         totals, parts = tessik_captures(d, args.tessik, vnc2)
         peer = flameshot_captures(d)
         paste = copy_to_paste(d, args.tessik, vnc2)
+    shown = overlays_shown(args.tessik)
     print(f"Wayland area capture, command to overlays on both outputs "
           f"(2 outputs, real wlr portal, {RUNS} runs):")
     print(f"  tessik                {describe(totals)}")
@@ -173,6 +218,9 @@ def main():
     print(f"  flameshot gui         {describe(peer)}")
     print(f"  ratio flameshot/tessik (medians): "
           f"{statistics.median(peer) / statistics.median(totals):.1f}x")
+    print("Overlays shown by the compositor, from the first window's creation to the last one "
+          f"on its output ({SHOWN_RUNS} runs, protocol trace):")
+    print(f"  tessik                {describe(shown)}")
     print("Wayland copy, Ctrl+C to first complete wl-paste of the PNG (key client and wl-paste "
           "starts included):")
     print(f"  tessik                {describe(paste)}")
