@@ -25,6 +25,7 @@
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "BenchFutures.h"
 #include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
 #include "Export/PendingImageMimeData.h"
@@ -78,15 +79,6 @@ SelectionReader::Paste pasteServed(SelectionReader& reader, xcb_atom_t selection
     loop.exec();
     paster.join();
     return result;
-}
-
-template <class T>
-void runUntilFinished(const QFuture<T>& future) {
-    QFutureWatcher<T> watcher;
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcher<T>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(future);
-    if (!future.isFinished()) loop.exec();
 }
 
 struct Figures {

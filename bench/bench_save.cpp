@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "BenchFutures.h"
 #include "Export/ExportComposer.h"
 #include "Export/FileExporter.h"
 
@@ -57,16 +58,6 @@ double medianOf(std::vector<double> v) {
 void line(const char* what, Timing t, const char* peer) {
     std::printf("  %-46s median %7.1f ms (first %7.1f, best %7.1f)   %s\n", what, t.median, t.first,
                 t.best, peer);
-}
-
-// Runs the event loop until the future finishes (no polling: the end is measured exactly).
-template <class T>
-void runUntilFinished(const QFuture<T>& future) {
-    QFutureWatcher<T> watcher;
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcher<T>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(future);
-    if (!future.isFinished()) loop.exec();
 }
 
 QImage composeOnWorker(const DisplayCapture& capture) {
