@@ -5,7 +5,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QElapsedTimer>
+#include <QTest>
 
 #include "Capture/CaptureError.h"
 #include "Platform/Wayland/PortalRequest.h"
@@ -92,16 +92,6 @@ private:
     QDBusConnection m_bus;
 };
 
-bool spin(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 class PortalRequestOnABus : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -138,11 +128,14 @@ TEST_F(PortalRequestOnABus, TheAnswerIsHeardWhereverAndWheneverThePortalGivesIt)
         ask();
         // A portal of its own path answers once the call returned, which the client cannot
         // tell this one: it answers until heard.
-        ASSERT_TRUE(spin([&] {
-            for (const auto& [path, call] : portal->held)
-                portal->respond(path, PortalRequest::cancelled, portal->results);
-            return !answers.isEmpty();
-        })) << int(mode);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const auto& [path, call] : portal->held)
+                    portal->respond(path, PortalRequest::cancelled, portal->results);
+                return !answers.isEmpty();
+            },
+            5000))
+            << int(mode);
         portal->held.clear();
         ASSERT_TRUE(answers[0].has_value()) << int(mode);
         EXPECT_EQ(answers[0]->code, PortalRequest::cancelled);
@@ -164,11 +157,11 @@ TEST_F(PortalRequestOnABus, RequestsInFlightTogetherEachGetTheirOwn) {
     portal->mode = FakePortal::Mode::silent;
     ask();
     ask();
-    ASSERT_TRUE(spin([&] { return portal->held.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal->held.size() == 2; }, 5000));
     // Answered in the other order, each with its own code.
     portal->respond(portal->held[1].first, 1, {});
     portal->respond(portal->held[0].first, 0, {});
-    ASSERT_TRUE(spin([&] { return answers.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, 5000));
     EXPECT_EQ(answers[0]->code, 1u);
     EXPECT_EQ(answers[1]->code, 0u);
 }
@@ -176,17 +169,17 @@ TEST_F(PortalRequestOnABus, RequestsInFlightTogetherEachGetTheirOwn) {
 TEST_F(PortalRequestOnABus, ABusErrorOrSilenceIsNoAnswerAndASilentRequestIsClosed) {
     portal->mode = FakePortal::Mode::busError;
     ask();
-    ASSERT_TRUE(spin([&] { return answers.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 1; }, 5000));
     ASSERT_FALSE(answers[0].has_value());
     EXPECT_EQ(answers[0].error().kind, PortalRequest::Silence::Kind::busError);
     EXPECT_EQ(answers[0].error().errorName, "org.example.Odd");
 
     portal->mode = FakePortal::Mode::silent;
     ask(nullptr, 300);
-    ASSERT_TRUE(spin([&] { return answers.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, 5000));
     ASSERT_FALSE(answers[1].has_value());
     EXPECT_EQ(answers[1].error().kind, PortalRequest::Silence::Kind::timedOut);
-    ASSERT_TRUE(spin([&] { return !portal->closed.isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !portal->closed.isEmpty(); }, 5000));
     EXPECT_EQ(portal->closed, QStringList{portal->held[0].first});
     // A late answer is not heard.
     portal->respond(portal->held[0].first, 0, {});
@@ -198,7 +191,7 @@ TEST_F(PortalRequestOnABus, NothingIsAnsweredOnceTheContextIsGone) {
     portal->mode = FakePortal::Mode::silent;
     auto context = std::make_unique<QObject>();
     ask(context.get());
-    ASSERT_TRUE(spin([&] { return portal->held.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return portal->held.size() == 1; }, 5000));
     context.reset();
     portal->respond(portal->held[0].first, 0, {});
     QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
@@ -223,14 +216,14 @@ TEST_F(PortalRequestOnABus, AScreenshotsCodeIsReadWithThePermissionStore) {
         portal->storeEntry = c.entry;
         std::optional<PortalRequest::Outcome> outcome;
         PortalRequest::screenshot(client, [&](PortalRequest::Outcome o) { outcome = o; });
-        ASSERT_TRUE(spin([&] { return outcome.has_value(); })) << c.code;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return outcome.has_value(); }, 5000)) << c.code;
         ASSERT_FALSE(outcome->has_value()) << c.code;
         EXPECT_EQ(CaptureError::from(outcome->error()), c.expected) << c.code;
     }
     portal->code = 0;
     std::optional<PortalRequest::Outcome> taken;
     PortalRequest::screenshot(client, [&](PortalRequest::Outcome o) { taken = o; });
-    ASSERT_TRUE(spin([&] { return taken.has_value(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return taken.has_value(); }, 5000));
     ASSERT_TRUE(taken->has_value());
     EXPECT_EQ((*taken)->value("uri"), "file:///tmp/shot.png");
     EXPECT_EQ(portal->options.last().value("interactive"), false);
