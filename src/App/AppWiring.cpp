@@ -4,8 +4,8 @@
 #include <QGuiApplication>
 
 #include "App/MenuBarController.h"
-#include "Base/Localization.h"
 #include "App/ShortcutNames.h"
+#include "Base/Localization.h"
 #include "Capture/ScreenCaptureService.h"
 #include "Export/ClipboardExporter.h"
 #include "Export/ExportComposer.h"
@@ -39,10 +39,15 @@ class SettingsWindowShowing final : public WindowShowing {
 public:
     SettingsWindowShowing(Preferences& preferences, QPointer<DesktopShortcuts> desktopShortcuts)
         : m_controller(preferences, ShortcutNames::captureArea(), nullptr,
-                       {.desktopShortcuts = desktopShortcuts}) {}
+                       hooks(desktopShortcuts)) {}
     void show() override { m_controller.show(); }
 
 private:
+    static SettingsView::Hooks hooks(QPointer<DesktopShortcuts> desktopShortcuts) {
+        SettingsView::Hooks h;
+        h.desktopShortcuts = desktopShortcuts;
+        return h;
+    }
     SettingsWindowController m_controller;
 };
 // Offers what Tessik just put on the clipboard once more, with the serial of the keyboard's
@@ -93,9 +98,8 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };
-    s.overlay = std::make_unique<OverlayWindowController>(
-        OverlayWindowController::Platform{platform.pointer, platform.fitWindowToPixels,
-                                          platform.overlaysAsToplevels});
+    s.overlay = std::make_unique<OverlayWindowController>(OverlayWindowController::Platform{
+        platform.pointer, platform.fitWindowToPixels, platform.overlaysAsToplevels});
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

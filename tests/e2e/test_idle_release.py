@@ -3,8 +3,13 @@ next capture (frames, the transfer segment, the overlay windows' backing stores;
 themselves stay); the next capture works as before, its displays read without the segment. The
 spell is shortened through TESSIK_IDLE_RELEASE_MS."""
 
+import os
+import tempfile
 import unittest
 
+from PIL import Image
+
+from patterns import encode
 from rig import Desktop, overlays, show_coordinate_pattern, wait_until
 from test_export import assert_pattern_region, clipboard_images, open_overlays
 
@@ -15,6 +20,18 @@ def resident_mib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1]) / 1024
     return 0.0
+
+
+def dimmed_pattern_share(d, folder):
+    """Share of sampled root pixels showing the coordinate pattern under the overlays' dimming
+    (black at 0.4): a backing store given back and not painted again whole shows black or stale
+    pixels there."""
+    image = Image.open(d.screenshot(os.path.join(folder, "screen.png"))).convert("RGB")
+    samples = [(x, y) for _, w, h, left, top, _ in d.monitors
+               for x in range(left + 7, left + w, 97) for y in range(top + 5, top + h, 89)]
+    shown = sum(1 for x, y in samples
+                if all(abs(c - e * 0.6) <= 2 for c, e in zip(image.getpixel((x, y)), encode(x, y))))
+    return shown / len(samples)
 
 
 class IdleRelease(unittest.TestCase):
@@ -33,6 +50,10 @@ class IdleRelease(unittest.TestCase):
                        what="the kept memory given back")
 
             open_overlays(d, 2)
+            with tempfile.TemporaryDirectory() as folder:
+                # The crosshair under the pointer covers a few samples.
+                wait_until(lambda: dimmed_pattern_share(d, folder) > 0.97, timeout=10,
+                           what="the frozen displays shown dimmed on both overlays")
             d.drag(100, 100, 500, 300)
             d.key("ctrl+c")
             image = clipboard_images(self, d)

@@ -258,7 +258,9 @@ TEST(AnnotationRenderer, PixelateAveragesBlocksAnchoredAtTheCropsLowerLeftOnA2xD
 
     for (int y = 0; y < 200; ++y) {
         for (int x = 0; x < 200; ++x) {
-            if (!crop.contains(x, y)) ASSERT_EQ(canvas.image.pixel(x, y), source.pixel(x, y));
+            if (!crop.contains(x, y)) {
+                ASSERT_EQ(canvas.image.pixel(x, y), source.pixel(x, y));
+            }
         }
     }
 

@@ -101,7 +101,16 @@ void cancelled(void* data, wl_data_source* source) {
     static_cast<Connection*>(data)->sources.removeOne(source);
     wl_data_source_destroy(source);
 }
-const wl_data_source_listener sourceListener{target, send, cancelled};
+// Drag-and-drop events of a version 3 source: never sent for a clipboard offer, but a listener
+// without them would crash libwayland if one came.
+void dndDropPerformed(void*, wl_data_source*) {
+}
+void dndFinished(void*, wl_data_source*) {
+}
+void action(void*, wl_data_source*, uint32_t) {
+}
+const wl_data_source_listener sourceListener{target,           send,        cancelled,
+                                             dndDropPerformed, dndFinished, action};
 
 wl_display* qtDisplay() {
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return nullptr;
