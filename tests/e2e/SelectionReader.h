@@ -60,11 +60,13 @@ public:
     }
 
     // Blocks until the whole content is read, the owner refuses, or the server goes away; or,
-    // given `giveUpAfter`, until that many chunks are read (the paste then is not ok).
-    Paste paste(xcb_atom_t selection, xcb_atom_t target, int giveUpAfter = -1) {
+    // given `giveUpAfter`, until that many chunks are read (the paste then is not ok). The
+    // request carries `time`, as a client's carries the time of the click behind it.
+    Paste paste(xcb_atom_t selection, xcb_atom_t target, int giveUpAfter = -1,
+                xcb_timestamp_t time = XCB_CURRENT_TIME) {
         Paste p;
         p.asked = Clock::now();
-        xcb_convert_selection(m_c, m_window, selection, target, m_property, XCB_CURRENT_TIME);
+        xcb_convert_selection(m_c, m_window, selection, target, m_property, time);
         xcb_flush(m_c);
         auto* notify = waitFor(XCB_SELECTION_NOTIFY);
         p.answered = Clock::now();

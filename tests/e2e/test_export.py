@@ -64,12 +64,14 @@ def clipboard_images(test, d):
     return a
 
 
-def paste(d, target, name, give_up_after=None):
-    """Starts a paste of the clipboard as another application makes it; returns the process
-    and the file the content goes to (paste_probe's JSON line comes on its output)."""
+def paste(d, target, name, give_up_after=None, time=None):
+    """Starts a paste of the clipboard as another application makes it, stamped with the given
+    server time (else CurrentTime); returns the process and the file the content goes to
+    (paste_probe's JSON line comes on its output)."""
     out = d.path(name)
     argv = [PASTE_PROBE, target, out] + ([str(give_up_after)] if give_up_after else [])
-    return subprocess.Popen(argv, env=d.env(), stdout=subprocess.PIPE, text=True), out
+    env = dict(d.env(), **({"PASTE_TIME": str(time)} if time is not None else {}))
+    return subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, text=True), out
 
 
 def pasted(proc, out):
@@ -113,6 +115,10 @@ class CopyAndSave(unittest.TestCase):
             d.key("ctrl+c")
             wait_until(lambda: d.clipboard_targets()[:2] == ["image/png", "image/tiff"],
                        timeout=10, what="the copy on the clipboard")
+            # A request stamped before Tessik took the clipboard asks for an older owner's
+            # content: refused, not given the new image.
+            report, _ = pasted(*paste(d, "image/png", "stale.png", time=1))
+            self.assertEqual((report["ok"], report["bytes"]), (False, 0))
             # A reader that stops after the first chunk and goes away.
             report, _ = pasted(*paste(d, "image/tiff", "given-up.tiff", give_up_after=1))
             self.assertEqual((report["ok"], report["incremental"], report["chunks"]),

@@ -9,8 +9,9 @@
 #include <mutex>
 #include <thread>
 
+#include <qpa/qplatformnativeinterface.h>
 #include <xcb/xcb.h>
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "Export/ImageEncoder.h"
 #include "Export/PendingImageMimeData.h"
@@ -18,6 +19,14 @@
 #include "Platform/X11/XcbHandles.h"
 
 namespace {
+
+// The server time of the last event Qt handled: the time Qt gives the selection it takes.
+quint32 qtServerTime() {
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!native || !screen) return 0;
+    return quint32(reinterpret_cast<quintptr>(native->nativeResourceForScreen("apptime", screen)));
+}
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {
     XcbReply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(
@@ -147,6 +156,19 @@ std::unique_ptr<X11ClipboardServer> X11ClipboardServer::start(Lookup lookup, Opt
 
 X11ClipboardServer::X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> worker)
     : m_lookup(std::move(lookup)), m_worker(std::move(worker)) {
+    // Qt announces a change of its own content as it takes the selection.
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &m_connections,
+                     [this](QClipboard::Mode mode) {
+                         if (mode == QClipboard::Clipboard || mode == QClipboard::Selection)
+                             m_ownedSince[mode] = qtServerTime();
+                     });
+}
+
+bool X11ClipboardServer::predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const {
+    // A request stamped before the selection was ours asks for what another owner held then
+    // (ICCCM): Qt refuses it. Times wrap after 49 days, hence the signed difference.
+    const quint32 since = m_ownedSince[mode];
+    return requestTime != XCB_CURRENT_TIME && since != 0 && qint32(requestTime - since) < 0;
 }
 
 X11ClipboardServer::~X11ClipboardServer() {
@@ -159,7 +181,7 @@ bool X11ClipboardServer::nativeEventFilter(const QByteArray& eventType, void* me
     if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) return false;
     const auto& request = *reinterpret_cast<const xcb_selection_request_event_t*>(event);
     const auto asked = m_worker->classify(request);
-    if (!asked) return false;
+    if (!asked || predatesOwnership(asked->first, request.time)) return false;
     auto bytes = m_lookup(asked->first);
     // Content that is not an image of Tessik's is Qt's to answer.
     if (!bytes) return false;

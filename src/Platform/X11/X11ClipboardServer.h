@@ -1,10 +1,12 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
+#include <QObject>
 
 class PendingImageBytes;
 
@@ -42,6 +44,11 @@ private:
     class Worker;
     X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> worker);
 
+    bool predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const;
+
     Lookup m_lookup;
     std::unique_ptr<Worker> m_worker;
+    // When Qt took each selection, in server time; 0 while unknown.
+    std::array<quint32, 2> m_ownedSince{};
+    QObject m_connections;
 };
