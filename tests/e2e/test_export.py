@@ -234,7 +234,8 @@ class CopyAndSave(unittest.TestCase):
                           "un fichier porte déjà ce nom.\n"
                           f"Dossier : {blocker}/Tessik\n"
                           "La capture a été copiée dans le presse-papiers.", text)
-
+            # The text replaced the image: a paste of the image is refused, not served the old one.
+            self.assertFalse((d.clipboard("image/png") or b"").startswith(b"\x89PNG"))
 
     def test_a_selection_dragged_onto_the_next_display_stops_at_its_edge(self):
         with Desktop("side_by_side") as d:

@@ -156,12 +156,17 @@ std::unique_ptr<X11ClipboardServer> X11ClipboardServer::start(Lookup lookup, Opt
 
 X11ClipboardServer::X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> worker)
     : m_lookup(std::move(lookup)), m_worker(std::move(worker)) {
-    // Qt announces a change of its own content as it takes the selection.
+    // Qt announces every change of content, its own as it takes the selection and another
+    // owner's as it loses it. What is on the clipboard is looked up then, not on each paste:
+    // Qt asks the server who owns the selection first, a round trip through its event thread.
     QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &m_connections,
                      [this](QClipboard::Mode mode) {
-                         if (mode == QClipboard::Clipboard || mode == QClipboard::Selection)
-                             m_ownedSince[mode] = qtServerTime();
+                         if (mode != QClipboard::Clipboard && mode != QClipboard::Selection) return;
+                         m_ownedSince[mode] = qtServerTime();
+                         m_content[mode] = m_lookup(mode);
                      });
+    for (QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection})
+        m_content[mode] = m_lookup(mode);
 }
 
 bool X11ClipboardServer::predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const {
@@ -182,9 +187,10 @@ bool X11ClipboardServer::nativeEventFilter(const QByteArray& eventType, void* me
     const auto& request = *reinterpret_cast<const xcb_selection_request_event_t*>(event);
     const auto asked = m_worker->classify(request);
     if (!asked || predatesOwnership(asked->first, request.time)) return false;
-    auto bytes = m_lookup(asked->first);
-    // Content that is not an image of Tessik's is Qt's to answer.
+    // Content that is not an image of Tessik's is Qt's to answer. A request reaching us means
+    // the server still counts us as the owner.
+    const auto& bytes = m_content[asked->first];
     if (!bytes) return false;
-    m_worker->post({request, std::move(bytes), asked->second});
+    m_worker->post({request, bytes, asked->second});
     return true;
 }

@@ -48,7 +48,8 @@ private:
 
     Lookup m_lookup;
     std::unique_ptr<Worker> m_worker;
-    // When Qt took each selection, in server time; 0 while unknown.
+    // When Qt took each selection, in server time (0 while unknown), and Tessik's image on it.
     std::array<quint32, 2> m_ownedSince{};
+    std::array<std::shared_ptr<const PendingImageBytes>, 2> m_content;
     QObject m_connections;
 };
