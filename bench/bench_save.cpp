@@ -92,7 +92,7 @@ void benchSave(const DisplayCapture& capture, const QString& dir) {
     }
     line("onComplete -> file in place", summarise(ms),
          "peer: scrot 568 ms to a file (grab included)");
-    std::printf("  processor time %.1f ms; PNG %.2f MB; goal: under 200 ms\n\n", medianOf(cpu),
+    std::printf("  processor time %.1f ms; PNG %.2f MB; goal: under 120 ms\n\n", medianOf(cpu),
                 size / 1e6);
 }
 
