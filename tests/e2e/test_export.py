@@ -70,7 +70,7 @@ def paste(d, target, name, give_up_after=None, time=None):
     (paste_probe's JSON line comes on its output)."""
     out = d.path(name)
     argv = [PASTE_PROBE, target, out] + ([str(give_up_after)] if give_up_after else [])
-    env = dict(d.env(), **({"PASTE_TIME": str(time)} if time is not None else {}))
+    env = d.env(PASTE_TIME=str(time)) if time is not None else d.env()
     return subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, text=True), out
 
 

@@ -160,13 +160,14 @@ X11ClipboardServer::X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> wo
     // owner's as it loses it. What is on the clipboard is looked up then, not on each paste:
     // Qt asks the server who owns the selection first, a round trip through its event thread.
     QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, &m_connections,
-                     [this](QClipboard::Mode mode) {
-                         if (mode != QClipboard::Clipboard && mode != QClipboard::Selection) return;
-                         m_ownedSince[mode] = qtServerTime();
-                         m_content[mode] = m_lookup(mode);
-                     });
-    for (QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection})
-        m_content[mode] = m_lookup(mode);
+                     [this](QClipboard::Mode mode) { remember(mode); });
+    for (QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) remember(mode);
+}
+
+void X11ClipboardServer::remember(QClipboard::Mode mode) {
+    if (mode != QClipboard::Clipboard && mode != QClipboard::Selection) return;
+    m_ownedSince[mode] = qtServerTime();
+    m_content[mode] = m_lookup(mode);
 }
 
 bool X11ClipboardServer::predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const {

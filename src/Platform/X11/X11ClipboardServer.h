@@ -44,6 +44,8 @@ private:
     class Worker;
     X11ClipboardServer(Lookup lookup, std::unique_ptr<Worker> worker);
 
+    // Notes when a selection changed and whether Tessik's image is on it now.
+    void remember(QClipboard::Mode mode);
     bool predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const;
 
     Lookup m_lookup;
