@@ -4,38 +4,18 @@
 #include <cstring>
 #include <memory>
 
-#include <libdeflate.h>
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 #include <QColorSpace>
 #include <QThread>
 #include <QtEndian>
 
-#include "Export/DeflateBlocks.h"
 #include "Export/FreshMemory.h"
 #include "Export/ImageRows.h"
+#include "Export/PngFilter.h"
 #include "Export/WorkSharing.h"
 
 namespace {
-
-using Compressor = std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)>;
-
-// One opaque row as RGB bytes, SUB-filtered: each byte minus the same channel of the pixel to
-// its left.
-void filterRgbRow(const QImage& image, int y, uchar* out) {
-    uchar pr = 0, pg = 0, pb = 0;
-    ImageRows::visitRgb(image, y, [&](uchar r, uchar g, uchar b) {
-        out[0] = uchar(r - pr), out[1] = uchar(g - pg), out[2] = uchar(b - pb);
-        pr = r, pg = g, pb = b;
-        out += 3;
-    });
-}
-
-void filterRgbaRow(const QImage& image, int y, uchar* out) {
-    const uchar* row = image.constScanLine(y);
-    const int bytes = image.width() * 4;
-    for (int i = 0; i < 4 && i < bytes; ++i) out[i] = row[i];
-    for (int i = 4; i < bytes; ++i) out[i] = uchar(row[i] - row[i - 4]);
-}
 
 class ChunkWriter {
 public:
@@ -62,7 +42,8 @@ public:
         const qsizetype length = m_pos - m_start - 8;
         const quint32 big = qToBigEndian(quint32(length));
         std::memcpy(m_out.data() + m_start, &big, 4);
-        u32(quint32(libdeflate_crc32(0, m_out.constData() + m_start + 4, length + 4)));
+        u32(quint32(crc32_z(0, reinterpret_cast<const Bytef*>(m_out.constData()) + m_start + 4,
+                            size_t(length + 4))));
         return length;
     }
     qsizetype position() const { return m_pos; }
@@ -85,7 +66,7 @@ void writeHeader(ChunkWriter& w, const QImage& image, bool opaque) {
     w.end();
 }
 
-bool writeColorSpace(ChunkWriter& w, const QImage& image, int level) {
+bool writeColorSpace(ChunkWriter& w, const QImage& image) {
     const QColorSpace space = image.colorSpace();
     if (!space.isValid()) return true;
     if (space == QColorSpace(QColorSpace::SRgb)) {
@@ -99,22 +80,21 @@ bool writeColorSpace(ChunkWriter& w, const QImage& image, int level) {
     if (icc.isEmpty()) return true;
     w.begin("iCCP");
     w.raw("ICC Profile\0\0", 13);  // name, its terminator, deflate
-    Compressor compressor(libdeflate_alloc_compressor(level), &libdeflate_free_compressor);
-    if (!compressor) return false;
-    const size_t size = libdeflate_zlib_compress(compressor.get(), icc.constData(), icc.size(),
-                                                 w.dataPointer(), icc.size() + 1024);
-    if (size == 0) return false;
+    uLongf size = compressBound(uLong(icc.size()));
+    if (compress(w.dataPointer(), &size, reinterpret_cast<const Bytef*>(icc.constData()),
+                 uLong(icc.size())) != Z_OK)
+        return false;
     w.advance(qsizetype(size));
     w.end();
     return true;
 }
 
-// Rows [firstRow, firstRow + rowCount) filtered into their place in the shared row buffer,
-// then compressed as one raw deflate stream into their own slot of the output.
+// Rows [firstRow, firstRow + rowCount) filtered and compressed as raw deflate into their own
+// slot of the output. A band other than the last ends with a sync flush, on a byte boundary and
+// not final, so the next band's stream follows it directly.
 struct Band {
     int firstRow = 0;
     int rowCount = 0;
-    uchar* filtered = nullptr;
     uchar* out = nullptr;
     qsizetype room = 0;
     qsizetype size = 0;  // 0 when compression failed
@@ -125,45 +105,101 @@ struct Band {
 struct Source {
     QImage image;
     bool opaque = true;
+    int pixelBytes = 3;
+    int rowBytes = 0;      // pixels only
     qsizetype stride = 0;  // filter byte + pixels
 };
 
-void filterBand(const Source& s, const Band& band) {
-    for (int r = 0; r < band.rowCount; ++r) {
-        uchar* line = band.filtered + s.stride * r;
-        const int y = band.firstRow + r;
-        line[0] = 1;  // SUB
-        s.opaque ? filterRgbRow(s.image, y, line + 1) : filterRgbaRow(s.image, y, line + 1);
+// Row y as the PNG holds it: the image's own bytes when they already are, else converted into
+// `scratch`.
+const uchar* pngRow(const Source& s, int y, uchar* scratch) {
+    const auto format = s.image.format();
+    if (format == (s.opaque ? QImage::Format_RGB888 : QImage::Format_RGBA8888))
+        return s.image.constScanLine(y);
+    uchar* out = scratch;
+    ImageRows::visitRgb(s.image, y, [&](uchar r, uchar g, uchar b) {
+        out[0] = r, out[1] = g, out[2] = b;
+        out += 3;
+    });
+    return scratch;
+}
+
+qsizetype levelBufferSize(int level) {
+    switch (level) {
+        case 1: return ISAL_DEF_LVL1_DEFAULT;
+        case 2: return ISAL_DEF_LVL2_DEFAULT;
+        case 3: return ISAL_DEF_LVL3_DEFAULT;
+        default: return 0;
     }
 }
 
+// Filtered rows are compressed a chunk at a time, so that they stay in cache between the two.
+constexpr qsizetype chunkBytes = 128 * 1024;
+
+struct BandWork {
+    std::unique_ptr<isal_zstream> stream = std::make_unique<isal_zstream>();
+    QByteArray levelBuffer, rows, chunk;
+};
+
 void compressBand(const Source& s, int level, Band& band) {
-    filterBand(s, band);
-    Compressor compressor(libdeflate_alloc_compressor(level), &libdeflate_free_compressor);
-    if (!compressor) return;
-    const qsizetype bytes = s.stride * band.rowCount;
-    // Room is kept for the empty stored block that lets the next band follow.
-    const size_t size = libdeflate_deflate_compress(compressor.get(), band.filtered, bytes,
-                                                    band.out, band.room - 5);
-    band.adler = quint32(libdeflate_adler32(1, band.filtered, bytes));
-    if (size == 0 || band.last) {
-        band.size = qsizetype(size);
-        return;
+    BandWork work;
+    isal_zstream& z = *work.stream;
+    isal_deflate_init(&z);
+    work.levelBuffer = QByteArray(levelBufferSize(level), Qt::Uninitialized);
+    z.level = uint32_t(level);
+    z.level_buf = reinterpret_cast<uint8_t*>(work.levelBuffer.data());
+    z.level_buf_size = uint32_t(work.levelBuffer.size());
+    z.gzip_flag = IGZIP_DEFLATE;
+    z.next_out = band.out;
+    if (band.room > qsizetype(UINT32_MAX)) return;
+    z.avail_out = uint32_t(band.room);
+
+    const int rowsPerChunk = int(std::max<qsizetype>(1, chunkBytes / s.stride));
+    work.chunk = QByteArray(s.stride * std::min(rowsPerChunk, band.rowCount), Qt::Uninitialized);
+    work.rows = QByteArray(qsizetype(s.rowBytes) * 2, Qt::Uninitialized);
+    uchar* scratch[2] = {reinterpret_cast<uchar*>(work.rows.data()),
+                         reinterpret_cast<uchar*>(work.rows.data()) + s.rowBytes};
+    int which = 0;
+    // Filters look at the row above, even when it belongs to the band before.
+    const uchar* above = band.firstRow > 0 ? pngRow(s, band.firstRow - 1, scratch[which ^= 1])
+                                           : nullptr;
+    auto* chunk = reinterpret_cast<uchar*>(work.chunk.data());
+    for (int r = 0; r < band.rowCount;) {
+        const int rows = std::min(rowsPerChunk, band.rowCount - r);
+        for (int k = 0; k < rows; ++k, ++r) {
+            const uchar* row = pngRow(s, band.firstRow + r, scratch[which ^= 1]);
+            PngFilter::filterRow(row, above, s.rowBytes, s.pixelBytes, chunk + s.stride * k);
+            above = row;
+        }
+        const qsizetype bytes = s.stride * rows;
+        band.adler = isal_adler32(band.adler, chunk, uint64_t(bytes));
+        const bool end = r == band.rowCount;
+        z.next_in = chunk;
+        z.avail_in = uint32_t(bytes);
+        z.end_of_stream = end && band.last;
+        z.flush = end && !band.last ? SYNC_FLUSH : NO_FLUSH;
+        // Output that fills the slot may be cut short: the room is far above what deflate needs.
+        if (isal_deflate(&z) != COMP_OK || z.avail_in != 0 || z.avail_out == 0) return;
     }
-    const auto end = DeflateBlocks::findEnd(band.out, qsizetype(size));
-    band.size = end ? DeflateBlocks::makeJoinable(band.out, *end) : 0;
+    if (band.last && z.internal_state.state != ZSTATE_END) return;
+    band.size = qsizetype(z.total_out);
 }
 
 // Bands of at least 1 MiB, a few per core so that a band of hard-to-compress rows does not
-// leave the other cores waiting.
+// leave the other cores waiting, and of at most 1 GiB, what a band's slot can count.
 int bandCount(qsizetype bytes, int rows, int requested) {
     if (requested > 0) return std::min(requested, rows);
-    const qsizetype perCore = 2, minimum = qsizetype(1) << 20;
-    const qsizetype most = std::min<qsizetype>(perCore * QThread::idealThreadCount(), rows);
-    return int(std::clamp<qsizetype>(bytes / minimum, 1, std::max<qsizetype>(most, 1)));
+    const qsizetype minimum = qsizetype(1) << 20, maximum = qsizetype(1) << 30;
+    qsizetype count = std::clamp<qsizetype>(bytes / minimum, 1, 2 * QThread::idealThreadCount());
+    count = std::max(count, (bytes + maximum - 1) / maximum);
+    return int(std::min<qsizetype>(count, rows));
 }
 
-QList<Band> splitRows(const Source& s, uchar* filtered, int count) {
+// Deflate's worst case, stored blocks, is 5 bytes per 64 KiB; Huffman blocks of incompressible
+// bytes stay well under an eighth more.
+qsizetype slotRoom(qsizetype bytes) { return bytes + bytes / 8 + 64 * 1024; }
+
+QList<Band> splitRows(const Source& s, int count) {
     QList<Band> bands(count);
     const int height = s.image.height();
     int row = 0;
@@ -171,8 +207,7 @@ QList<Band> splitRows(const Source& s, uchar* filtered, int count) {
         Band& b = bands[i];
         b.firstRow = row;
         b.rowCount = height / count + (i < height % count ? 1 : 0);
-        b.filtered = filtered + s.stride * row;
-        b.room = qsizetype(libdeflate_deflate_compress_bound(nullptr, s.stride * b.rowCount)) + 5;
+        b.room = slotRoom(s.stride * b.rowCount);
         b.last = i == count - 1;
         row += b.rowCount;
     }
@@ -205,11 +240,12 @@ std::optional<QByteArray> PngWriter::encoded(const QImage& image, Options option
     s.image =
         s.opaque ? ImageRows::rgbReadable(image) : image.convertToFormat(QImage::Format_RGBA8888);
     if (s.image.isNull()) return std::nullopt;
-    s.stride = 1 + qsizetype(s.image.width()) * (s.opaque ? 3 : 4);
-    const qsizetype rowBytes = s.stride * s.image.height();
-    QByteArray filtered = freshBytes(rowBytes);
-    QList<Band> bands = splitRows(s, reinterpret_cast<uchar*>(filtered.data()),
-                                  bandCount(rowBytes, s.image.height(), options.bands));
+    s.pixelBytes = s.opaque ? 3 : 4;
+    s.rowBytes = s.image.width() * s.pixelBytes;
+    s.stride = 1 + qsizetype(s.rowBytes);
+    const int level = std::clamp(options.level, ISAL_DEF_MIN_LEVEL, ISAL_DEF_MAX_LEVEL);
+    QList<Band> bands =
+        splitRows(s, bandCount(s.stride * s.image.height(), s.image.height(), options.bands));
 
     qsizetype room = 0;
     for (const Band& b : bands) room += b.room;
@@ -217,11 +253,11 @@ std::optional<QByteArray> PngWriter::encoded(const QImage& image, Options option
     QByteArray out = freshBytes(8 + 25 + 12 + iccRoom + 12 + 2 + room + 4 + 12);
     ChunkWriter w(out);
     writeHeader(w, s.image, s.opaque);
-    if (!writeColorSpace(w, image, options.level)) return std::nullopt;
+    if (!writeColorSpace(w, image)) return std::nullopt;
     // Each band's slot starts where the data would go, after the IDAT and zlib headers.
     qsizetype slot = w.position() + 8 + 2;
     for (Band& b : bands) b.out = reinterpret_cast<uchar*>(out.data()) + slot, slot += b.room;
-    shareWork(int(bands.size()), [&](int i) { compressBand(s, options.level, bands[i]); });
+    shareWork(int(bands.size()), [&](int i) { compressBand(s, level, bands[i]); });
     if (!writeImageData(w, bands, s.stride)) return std::nullopt;
     w.begin("IEND");
     w.end();

@@ -40,6 +40,14 @@ QImage sample(QSize size, QImage::Format format, bool translucent, quint32 seed)
     return image.convertToFormat(format);
 }
 
+QImage noise(QSize size, quint32 seed) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x) image.setPixel(x, y, random.generate() | 0xff000000);
+    return image;
+}
+
 QByteArray chunk(const QByteArray& file, const char* type, qsizetype* dataAt = nullptr) {
     const qsizetype at = file.indexOf(type);
     if (at < 4) return {};
@@ -66,13 +74,16 @@ TEST(PngWriter, EveryBandLayoutDecodesWithLibpngToTheSamePixels) {
         {{1001, 97}, QImage::Format_RGB32, false},  // odd width and height
         {{257, 211}, QImage::Format_RGBA8888, true},
         {{640, 480}, QImage::Format_RGBX8888, false},
+        {{200, 150}, QImage::Format_RGB32, false},  // pure noise: bigger compressed than raw
     };
     for (int bands : {1, 2, 3, 7, 64}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message()
                          << c.size.width() << "x" << c.size.height() << " format " << int(c.format)
                          << ", " << bands << " bands");
-            const QImage image = sample(c.size, c.format, c.translucent, quint32(bands));
+            const QImage image = c.size == QSize(200, 150)
+                                     ? noise(c.size, quint32(bands))
+                                     : sample(c.size, c.format, c.translucent, quint32(bands));
             const auto file = PngWriter::encoded(image, {PngWriter::defaultLevel, bands});
             ASSERT_TRUE(file.has_value());
             std::string message;
@@ -115,4 +126,43 @@ TEST(PngWriter, AWrongChecksumIsCaughtByTheDecoder) {
     std::string message;
     EXPECT_FALSE(libpngDecoded(file, &message).has_value());
     EXPECT_NE(message.find("incorrect data check"), std::string::npos) << message;
+}
+
+TEST(PngWriter, EachRowGetsTheFilterThatSuitsIt) {
+    const int width = 64;
+    QImage image(width, 5, QImage::Format_RGB888);
+    auto set = [&](int x, int y, int r, int g, int b) { image.setPixel(x, y, qRgb(r, g, b)); };
+    QRandomGenerator random(3);
+    for (int x = 0; x < width; ++x) {
+        set(x, 0, x * 7 & 255, x * 3 & 255, x * 11 & 255);
+        set(x, 1, x * 7 & 255, x * 3 & 255, x * 11 & 255);  // the row above again: Up
+        set(x, 2, random.bounded(256), random.bounded(256), random.bounded(256));
+        set(x, 4, 200, 10, 90);  // flat, unlike the row above: Sub
+    }
+    // Each byte the floor of the mean of its left neighbour and the byte above: Average.
+    const uchar* above = image.constScanLine(2);
+    uchar* row = image.scanLine(3);
+    for (int i = 0; i < width * 3; ++i) row[i] = uchar(i < 3 ? 77 : (row[i - 3] + above[i]) / 2);
+
+    for (int bands : {1, 5}) {  // five bands: every row's filter looks into the band before
+        SCOPED_TRACE(bands);
+        const auto file = PngWriter::encoded(image, {PngWriter::defaultLevel, bands});
+        ASSERT_TRUE(file.has_value());
+        std::string message;
+        const auto back = libpngDecoded(*file, &message);
+        ASSERT_TRUE(back.has_value()) << message;
+        EXPECT_EQ(*back, image.convertToFormat(QImage::Format_RGBA8888));
+
+        const QByteArray idat = chunk(*file, "IDAT");
+        QByteArray raw(5 * (1 + width * 3), Qt::Uninitialized);
+        uLongf size = uLongf(raw.size());
+        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(raw.data()), &size,
+                             reinterpret_cast<const Bytef*>(idat.constData()), uLong(idat.size())),
+                  Z_OK);
+        ASSERT_EQ(qsizetype(size), raw.size());
+        const int stride = 1 + width * 3;
+        // Sub on the first row, which has nothing above.
+        const int expected[5] = {1, 2, -1, 3, 1};
+        for (int y : {0, 1, 3, 4}) EXPECT_EQ(int(raw[y * stride]), expected[y]) << "row " << y;
+    }
 }
