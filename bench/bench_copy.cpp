@@ -3,16 +3,20 @@
 // composed and encoded on workers, while another application pastes image/png at once. Later
 // pastes of the same copy alternate with pastes of the same bytes served by xclip (on the
 // primary selection, so both owners serve side by side), all read the same way on a private
-// Xvfb: what is left beside xclip is the owner's own answer.
+// Xvfb, by a reader in a process of its own as another application is (this program started
+// again with --reader): what is left beside xclip is the owner's own answer.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
 #include <xcb/xcb.h>
+#include <zlib.h>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -41,8 +45,7 @@ constexpr int rounds = 9;
 constexpr int laterPerRound = 3;
 using Clock = SelectionReader::Clock;
 
-// Processor time of every thread of this process (the reader's included): the work, whatever
-// the load.
+// Processor time of every thread of this process: the work, whatever the load.
 double cpuMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -67,19 +70,83 @@ struct Series {
     }
 };
 
-// Pastes on a thread of its own while this thread's event loop serves the clipboard.
-SelectionReader::Paste pasteServed(SelectionReader& reader, xcb_atom_t selection,
-                                   xcb_atom_t target) {
-    SelectionReader::Paste result;
-    QEventLoop loop;
-    std::thread paster([&] {
-        result = reader.paste(selection, target);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    paster.join();
-    return result;
+quint32 checksum(const QByteArray& bytes) {
+    return quint32(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), size_t(bytes.size())));
 }
+
+qint64 sinceEpoch(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+// The reader process: for each line "SELECTION TARGET [FILE]" on its input, one paste, and one
+// line of figures on its output (the steady clock is the system's, shared by both processes).
+int readerMain() {
+    SelectionReader reader(nullptr);
+    char selection[64], target[64], file[4096];
+    char line[8192];
+    while (std::fgets(line, sizeof line, stdin)) {
+        file[0] = 0;
+        if (std::sscanf(line, "%63s %63s %4095s", selection, target, file) < 2) continue;
+        const auto p = reader.paste(reader.atom(selection), reader.atom(target));
+        if (file[0]) {
+            QFile out(QString::fromLocal8Bit(file));
+            if (out.open(QIODevice::WriteOnly)) out.write(p.bytes);
+        }
+        std::printf("%d %lld %lld %lld %d %d %lld %.3f %u %lld\n", p.ok, sinceEpoch(p.asked),
+                    sinceEpoch(p.answered), sinceEpoch(p.complete), p.incremental, p.chunks,
+                    qint64(p.largestChunk), p.longestChunkWaitMs, checksum(p.bytes),
+                    qint64(p.bytes.size()));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+// What the reader process reports of a paste: the bytes themselves only by their checksum.
+struct Pasted {
+    SelectionReader::Paste paste;  // without its bytes
+    quint32 checksum = 0;
+    qint64 size = 0;
+    bool sameAs(const Pasted& o) const { return checksum == o.checksum && size == o.size; }
+};
+
+class ReaderProcess {
+public:
+    bool start() {
+        m_process.start(QCoreApplication::applicationFilePath(), {"--reader"});
+        return m_process.waitForStarted();
+    }
+    ~ReaderProcess() {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(3000)) m_process.kill();
+    }
+    // Pastes while this thread's event loop serves the clipboard; the bytes go to `file` if named.
+    Pasted paste(const char* selection, const char* target, const QString& file = {}) {
+        m_process.write(QStringLiteral("%1 %2 %3\n").arg(selection, target, file).toLocal8Bit());
+        QEventLoop loop;
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
+        QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+        while (!m_process.canReadLine() && m_process.state() == QProcess::Running) loop.exec();
+        Pasted r;
+        int ok = 0, incremental = 0;
+        long long asked = 0, answered = 0, complete = 0, largest = 0, size = 0;
+        unsigned sum = 0;
+        const QByteArray line = m_process.readLine();
+        if (std::sscanf(line.constData(), "%d %lld %lld %lld %d %d %lld %lf %u %lld", &ok, &asked,
+                        &answered, &complete, &incremental, &r.paste.chunks, &largest,
+                        &r.paste.longestChunkWaitMs, &sum, &size) != 10)
+            return r;
+        auto at = [](long long ns) { return Clock::time_point(std::chrono::nanoseconds(ns)); };
+        r.paste.ok = ok;
+        r.paste.asked = at(asked), r.paste.answered = at(answered), r.paste.complete = at(complete);
+        r.paste.incremental = incremental;
+        r.paste.largestChunk = largest;
+        r.checksum = sum, r.size = size;
+        return r;
+    }
+
+private:
+    QProcess m_process;
+};
 
 struct Figures {
     Series answered, first, firstCpu, later, peer, peerProcess, laterProcess;
@@ -102,13 +169,10 @@ std::optional<double> xclipPaste(const char* selection, qint64 expected) {
     return timer.nsecsElapsed() / 1e6;
 }
 
-bool startPeer(QProcess& peer, const QByteArray& png, const QString& dir, SelectionReader& r) {
-    QFile file(dir + "/copy.png");
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size()) return false;
-    file.close();
+// xclip serving the file the first paste was saved to.
+bool startPeer(QProcess& peer, const QString& file, SelectionReader& r) {
     // -quiet keeps xclip in the foreground, so it can be stopped.
-    peer.start("xclip",
-               {"-quiet", "-selection", "primary", "-t", "image/png", "-i", file.fileName()});
+    peer.start("xclip", {"-quiet", "-selection", "primary", "-t", "image/png", "-i", file});
     peer.setStandardOutputFile(QProcess::nullDevice());
     for (int i = 0; i < 200 && !r.owned(XCB_ATOM_PRIMARY); ++i) QThread::msleep(10);
     return r.owned(XCB_ATOM_PRIMARY);
@@ -130,8 +194,8 @@ double span(const SelectionReader::Paste& p) {
 }
 
 bool oneRound(const DisplayCapture& capture, ClipboardExporter& exporter, SelectionReader& reader,
-              QProcess& peer, const QString& dir, Figures& f) {
-    const xcb_atom_t clipboard = reader.atom("CLIPBOARD"), png = reader.atom("image/png");
+              ReaderProcess& paster, QProcess& peer, const QString& dir, Figures& f) {
+    const QString file = dir + "/copy.png";
     const double cpuStart = cpuMs();
     const auto onComplete = Clock::now();
     auto done = exporter.exportPending(QtConcurrent::run([&capture] {
@@ -140,32 +204,33 @@ bool oneRound(const DisplayCapture& capture, ClipboardExporter& exporter, Select
             return std::expected<QImage, AnyError>(std::unexpected(AnyError(image.error())));
         return std::expected<QImage, AnyError>(std::move(*image));
     }));
-    const auto first = pasteServed(reader, clipboard, png);
-    if (!first.ok) return false;
-    f.answered.add(ms(first.answered - onComplete));
-    f.first.add(ms(first.complete - onComplete));
+    const bool peerRunning = peer.state() != QProcess::NotRunning;
+    const Pasted first = paster.paste("CLIPBOARD", "image/png", peerRunning ? QString() : file);
+    if (!first.paste.ok) return false;
+    f.answered.add(ms(first.paste.answered - onComplete));
+    f.first.add(ms(first.paste.complete - onComplete));
     f.firstCpu.add(cpuMs() - cpuStart);
     runUntilFinished(done);
     if (!done.result()) return false;
-    if (peer.state() == QProcess::NotRunning && !startPeer(peer, first.bytes, dir, reader))
-        return false;
+    if (!peerRunning && !startPeer(peer, file, reader)) return false;
     for (int i = 0; i < laterPerRound; ++i) {
         // Alternated, so that both owners meet the same load.
         const qint64 faultsBefore = serverFaults();
-        const auto ours = pasteServed(reader, clipboard, png);
+        const Pasted oursPasted = paster.paste("CLIPBOARD", "image/png");
         const qint64 faultsBetween = serverFaults();
-        const auto theirs = pasteServed(reader, XCB_ATOM_PRIMARY, png);
+        const Pasted theirsPasted = paster.paste("PRIMARY", "image/png");
         f.laterFaults.add(double(faultsBetween - faultsBefore));
         f.peerFaults.add(double(serverFaults() - faultsBetween));
-        if (!ours.ok || !theirs.ok || ours.bytes != first.bytes || theirs.bytes != first.bytes)
-            return false;
+        if (!oursPasted.sameAs(first) || !theirsPasted.sameAs(first)) return false;
+        const auto &ours = oursPasted.paste, &theirs = theirsPasted.paste;
+        if (!ours.ok || !theirs.ok) return false;
         f.later.add(span(ours));
         f.peer.add(span(theirs));
         f.laterAnswer.add(ms(ours.answered - ours.asked));
         f.peerAnswer.add(ms(theirs.answered - theirs.asked));
         f.lastOurs = ours, f.lastPeer = theirs;
-        const auto oursXclip = xclipPaste("clipboard", first.bytes.size());
-        const auto theirsXclip = xclipPaste("primary", first.bytes.size());
+        const auto oursXclip = xclipPaste("clipboard", first.size);
+        const auto theirsXclip = xclipPaste("primary", first.size);
         if (!oursXclip || !theirsXclip) return false;
         f.laterProcess.add(*oursXclip);
         f.peerProcess.add(*theirsXclip);
@@ -194,10 +259,15 @@ void benchCopy(const DisplayCapture& capture, const QString& dir, const Serving&
     std::printf("\n%s\n", serving.title);
     ClipboardExporter exporter;
     SelectionReader reader(qgetenv("DISPLAY").constData());
+    ReaderProcess paster;
+    if (!paster.start()) {
+        std::printf("  the reader process did not start: NOT MEASURED\n");
+        return;
+    }
     QProcess peer;
     Figures f;
     for (int i = 0; i < rounds; ++i) {
-        if (!oneRound(capture, exporter, reader, peer, dir, f)) {
+        if (!oneRound(capture, exporter, reader, paster, peer, dir, f)) {
             std::printf("  round %d: a paste failed or gave other bytes: NOT MEASURED\n", i);
             break;
         }
@@ -257,6 +327,7 @@ std::unique_ptr<QProcess> startXvfb() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--reader") == 0) return readerMain();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     auto xvfb = startXvfb();
     if (!xvfb) {

@@ -8,6 +8,7 @@ import json
 import os
 import re
 import subprocess
+import sys
 import time
 import unittest
 
@@ -17,6 +18,7 @@ import patterns
 import toolbar
 from rig import Desktop, overlays, show_coordinate_pattern, toast, wait_until
 
+HERE = os.path.dirname(os.path.abspath(__file__))
 HOTKEY = "ctrl+shift+2"
 PASTE_PROBE = os.environ.get("PASTE_PROBE", "paste_probe")
 ACCENT = (255, 77, 28)
@@ -136,6 +138,75 @@ class CopyAndSave(unittest.TestCase):
             self.assertEqual(a.size, (2872, 1792))
             self.assertEqual(a.tobytes(), b.tobytes(), "PNG and TIFF hold the same pixels")
             assert_pattern_region(self, a, 4, 4)
+
+    def test_a_copy_is_taken_back_after_another_owner_and_outlives_tessik_in_a_manager(self):
+        with Desktop("hidpi") as d:
+            show_coordinate_pattern(d)
+            saved_path = d.path("saved.png")
+            manager = subprocess.Popen(
+                [sys.executable, os.path.join(HERE, "clipboard_manager.py"), saved_path],
+                env=d.env(), stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(manager.stdout.readline().strip(), "ready")
+                d.start_tessik()
+                open_overlays(d, 2)
+                d.drag(200, 200, 600, 400)
+                d.key("ctrl+c")
+                clipboard_images(self, d)
+                self.assertEqual(d.clipboard_targets(),
+                                 ["image/png", "image/tiff", "TARGETS", "TIMESTAMP"])
+                report, stamp = pasted(*paste(d, "TIMESTAMP", "stamp"))
+                self.assertTrue(report["ok"])
+                self.assertEqual(len(stamp), 4)
+                self.assertNotEqual(int.from_bytes(stamp, "little"), 0)
+                report, _ = pasted(*paste(d, "UTF8_STRING", "text"))
+                self.assertFalse(report["ok"])
+
+                # Another application's text replaces the copy; a new copy takes its place.
+                earlier = own_clipboard_text(d, "someone else's")
+                self.assertNotIn("image/tiff", d.clipboard_targets())
+                open_overlays(d, 2)
+                d.drag(600, 400, 1000, 600)
+                d.key("ctrl+c")
+                image = clipboard_images(self, d)
+                assert_pattern_region(self, image, 600, 400)
+                earlier.wait(5)
+
+                # Quitting hands the copy over to the clipboard manager, which keeps serving it.
+                self.assertEqual(d.stop_tessik(), 0)
+                with Image.open(saved_path) as saved:
+                    self.assertEqual(saved.convert("RGB").tobytes(), image.tobytes())
+                served = wait_until(lambda: d.clipboard("image/png"), timeout=5,
+                                    what="the manager's copy")
+                self.assertEqual(Image.open(io.BytesIO(served)).convert("RGB").tobytes(),
+                                 image.tobytes())
+            finally:
+                manager.kill()
+                manager.wait()
+
+    def test_tessik_quitting_after_another_owner_took_the_clipboard_leaves_it_alone(self):
+        with Desktop("single") as d:
+            show_coordinate_pattern(d)
+            saved_path = d.path("saved.png")
+            manager = subprocess.Popen(
+                [sys.executable, os.path.join(HERE, "clipboard_manager.py"), saved_path],
+                env=d.env(), stdout=subprocess.PIPE, text=True)
+            try:
+                self.assertEqual(manager.stdout.readline().strip(), "ready")
+                d.start_tessik()
+                open_overlays(d, 1)
+                d.drag(100, 100, 300, 200)
+                d.key("ctrl+c")
+                clipboard_images(self, d)
+                earlier = own_clipboard_text(d, "someone else's")
+                # Tessik knows it lost the clipboard: it asks no manager to keep it.
+                self.assertEqual(d.stop_tessik(), 0)
+                self.assertFalse(os.path.exists(saved_path))
+                self.assertEqual(d.clipboard("UTF8_STRING"), b"someone else's")
+                earlier.kill()
+            finally:
+                manager.kill()
+                manager.wait()
 
     def test_save_with_an_annotation_writes_the_composed_pixels_and_confirms(self):
         with Desktop("side_by_side") as d:

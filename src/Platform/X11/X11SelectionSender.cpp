@@ -30,6 +30,14 @@ void X11SelectionSender::send(const xcb_selection_request_event_t& request,
     notify(request, property);
 }
 
+void X11SelectionSender::sendValues(const xcb_selection_request_event_t& request, xcb_atom_t type,
+                                    const std::vector<uint32_t>& values) {
+    const xcb_atom_t property = request.property != XCB_NONE ? request.property : request.target;
+    xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, request.requestor, property, type, 32,
+                        uint32_t(values.size()), values.data());
+    notify(request, property);
+}
+
 bool X11SelectionSender::handle(const xcb_generic_event_t* event) {
     switch (event->response_type & 0x7f) {
         case XCB_PROPERTY_NOTIFY: {

@@ -17,6 +17,9 @@ public:
 
     // Answers a request with the content, or refuses it when `data` is null.
     void send(const xcb_selection_request_event_t& request, const QByteArray* data);
+    // Answers with 32-bit values of a type: the atoms of TARGETS, the INTEGER of TIMESTAMP.
+    void sendValues(const xcb_selection_request_event_t& request, xcb_atom_t type,
+                    const std::vector<uint32_t>& values);
     // Takes the connection's events that concern a transfer; true when it was one of them.
     bool handle(const xcb_generic_event_t* event);
     // Gives up the transfers whose requestor has not taken a chunk for `patience`.
