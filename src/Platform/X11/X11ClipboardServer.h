@@ -11,12 +11,15 @@
 class PendingImageBytes;
 
 // Answers other applications' pastes of Tessik's image content (image/png, image/tiff) itself,
-// from an X connection and a thread of its own; everything else on the clipboard (ownership,
-// TARGETS, clipboard managers) stays Qt's. Qt answers anything up to the server's largest
-// request (16 MiB here) in a single property, for which the X server takes fresh pages on every
-// paste (a 4 MB PNG: about a thousand page faults, 10 to 20 ms here), and it answers on the main
-// thread, where the first paste would wait for the encoder. Chunks of a fixed size (INCR) are
-// what xclip sends too.
+// from an X connection and a thread of its own. Qt takes the selection on each copy; when the
+// content is Tessik's image, this connection takes it over at once with Qt's window and time (Qt
+// ignores the SelectionClear for its own time), so that requests come straight to the serving
+// thread instead of through Qt's event thread and main thread, and gives it back to Qt before
+// closing, for Qt's handover to a clipboard manager at exit. Other content stays Qt's. Qt would
+// answer up to the server's largest request (16 MiB here) in a single property, for which the X
+// server takes fresh pages on every paste (a 4 MB PNG: about a thousand page faults, 10 to 20 ms
+// here), and on the main thread, where the first paste would wait for the encoder. Chunks of a
+// fixed size (INCR) are what xclip sends too.
 class X11ClipboardServer final : public QAbstractNativeEventFilter {
 public:
     // The bytes of Tessik's content on a clipboard, if that content is an image (main thread).
