@@ -2,6 +2,7 @@
 full-screen capture, what lands on the clipboard and on disk, the confirmation toast, and the
 alert when the save folder is unusable."""
 
+import contextlib
 import glob
 import io
 import json
@@ -42,6 +43,21 @@ def own_clipboard_text(d, text):
     wait_until(lambda: d.clipboard("UTF8_STRING") == text.encode(), timeout=5,
                what="the earlier text on the clipboard")
     return proc
+
+
+@contextlib.contextmanager
+def clipboard_manager(test, d, saved_path):
+    """A clipboard manager on the desktop (clipboard_manager.py) for the block's length."""
+    manager = subprocess.Popen(
+        [sys.executable, os.path.join(HERE, "clipboard_manager.py"), saved_path],
+        env=d.env(), stdout=subprocess.PIPE, text=True)
+    try:
+        test.assertEqual(manager.stdout.readline().strip(), "ready")
+        yield manager
+    finally:
+        manager.kill()
+        manager.wait()
+        manager.stdout.close()
 
 
 def assert_pattern_region(test, image, left, top, scale=1):
@@ -143,11 +159,7 @@ class CopyAndSave(unittest.TestCase):
         with Desktop("hidpi") as d:
             show_coordinate_pattern(d)
             saved_path = d.path("saved.png")
-            manager = subprocess.Popen(
-                [sys.executable, os.path.join(HERE, "clipboard_manager.py"), saved_path],
-                env=d.env(), stdout=subprocess.PIPE, text=True)
-            try:
-                self.assertEqual(manager.stdout.readline().strip(), "ready")
+            with clipboard_manager(self, d, saved_path):
                 d.start_tessik()
                 open_overlays(d, 2)
                 d.drag(200, 200, 600, 400)
@@ -180,19 +192,12 @@ class CopyAndSave(unittest.TestCase):
                                     what="the manager's copy")
                 self.assertEqual(Image.open(io.BytesIO(served)).convert("RGB").tobytes(),
                                  image.tobytes())
-            finally:
-                manager.kill()
-                manager.wait()
 
     def test_tessik_quitting_after_another_owner_took_the_clipboard_leaves_it_alone(self):
         with Desktop("single") as d:
             show_coordinate_pattern(d)
             saved_path = d.path("saved.png")
-            manager = subprocess.Popen(
-                [sys.executable, os.path.join(HERE, "clipboard_manager.py"), saved_path],
-                env=d.env(), stdout=subprocess.PIPE, text=True)
-            try:
-                self.assertEqual(manager.stdout.readline().strip(), "ready")
+            with clipboard_manager(self, d, saved_path):
                 d.start_tessik()
                 open_overlays(d, 1)
                 d.drag(100, 100, 300, 200)
@@ -204,9 +209,6 @@ class CopyAndSave(unittest.TestCase):
                 self.assertFalse(os.path.exists(saved_path))
                 self.assertEqual(d.clipboard("UTF8_STRING"), b"someone else's")
                 earlier.kill()
-            finally:
-                manager.kill()
-                manager.wait()
 
     def test_save_with_an_annotation_writes_the_composed_pixels_and_confirms(self):
         with Desktop("side_by_side") as d:

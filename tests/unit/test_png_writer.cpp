@@ -40,6 +40,16 @@ QImage sample(QSize size, QImage::Format format, bool translucent, quint32 seed)
     return image.convertToFormat(format);
 }
 
+// The file decodes with libpng to the image's pixels, compared unpremultiplied: the PNG holds
+// straight alpha.
+void expectDecodesTo(const std::optional<QByteArray>& file, const QImage& image) {
+    ASSERT_TRUE(file.has_value());
+    std::string message;
+    const auto back = libpngDecoded(*file, &message);
+    ASSERT_TRUE(back.has_value()) << message;
+    EXPECT_EQ(*back, image.convertToFormat(QImage::Format_RGBA8888));
+}
+
 QImage noise(QSize size, quint32 seed) {
     QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(seed);
@@ -84,13 +94,7 @@ TEST(PngWriter, EveryBandLayoutDecodesWithLibpngToTheSamePixels) {
             const QImage image = c.size == QSize(200, 150)
                                      ? noise(c.size, quint32(bands))
                                      : sample(c.size, c.format, c.translucent, quint32(bands));
-            const auto file = PngWriter::encoded(image, {PngWriter::defaultLevel, bands});
-            ASSERT_TRUE(file.has_value());
-            std::string message;
-            const auto back = libpngDecoded(*file, &message);
-            ASSERT_TRUE(back.has_value()) << message;
-            // Compared unpremultiplied: the PNG holds straight alpha.
-            EXPECT_EQ(*back, image.convertToFormat(QImage::Format_RGBA8888));
+            expectDecodesTo(PngWriter::encoded(image, {PngWriter::defaultLevel, bands}), image);
         }
     }
 }
@@ -147,11 +151,8 @@ TEST(PngWriter, EachRowGetsTheFilterThatSuitsIt) {
     for (int bands : {1, 5}) {  // five bands: every row's filter looks into the band before
         SCOPED_TRACE(bands);
         const auto file = PngWriter::encoded(image, {PngWriter::defaultLevel, bands});
-        ASSERT_TRUE(file.has_value());
-        std::string message;
-        const auto back = libpngDecoded(*file, &message);
-        ASSERT_TRUE(back.has_value()) << message;
-        EXPECT_EQ(*back, image.convertToFormat(QImage::Format_RGBA8888));
+        expectDecodesTo(file, image);
+        if (testing::Test::HasFatalFailure()) return;
 
         const QByteArray idat = chunk(*file, "IDAT");
         QByteArray raw(5 * (1 + width * 3), Qt::Uninitialized);
