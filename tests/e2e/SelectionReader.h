@@ -32,12 +32,6 @@ public:
 
     explicit SelectionReader(const char* display) : m_c(xcb_connect(display, nullptr)) {
         if (xcb_connection_has_error(m_c)) return;
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
-        m_window = xcb_generate_id(m_c);
-        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
-                          &mask);
         m_property = atom("TESSIK_BENCH_PASTE");
         m_incr = atom("INCR");
     }
@@ -65,10 +59,18 @@ public:
     Paste paste(xcb_atom_t selection, xcb_atom_t target, int giveUpAfter = -1,
                 xcb_timestamp_t time = XCB_CURRENT_TIME) {
         Paste p;
+        // A window of its own for each paste: an owner that leaves its interest in an earlier
+        // requestor's properties (xclip does) is not woken by the transfers of the next.
+        newWindow();
         p.asked = Clock::now();
         xcb_convert_selection(m_c, m_window, selection, target, m_property, time);
         xcb_flush(m_c);
         auto* notify = waitFor(XCB_SELECTION_NOTIFY);
+        while (notify &&
+               reinterpret_cast<xcb_selection_notify_event_t*>(notify)->requestor != m_window) {
+            std::free(notify);
+            notify = waitFor(XCB_SELECTION_NOTIFY);
+        }
         p.answered = Clock::now();
         const bool refused =
             !notify ||
@@ -92,8 +94,8 @@ public:
                     auto* e = waitFor(XCB_PROPERTY_NOTIFY);
                     if (!e) return p;
                     const auto* pn = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                    const bool fresh =
-                        pn->atom == m_property && pn->state == XCB_PROPERTY_NEW_VALUE;
+                    const bool fresh = pn->window == m_window && pn->atom == m_property &&
+                                       pn->state == XCB_PROPERTY_NEW_VALUE;
                     std::free(e);
                     if (fresh) chunk = take();
                 }
@@ -112,6 +114,18 @@ public:
     }
 
 private:
+    void newWindow() {
+        if (m_window) xcb_destroy_window(m_c, m_window);
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        m_window = xcb_generate_id(m_c);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_c, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+        // Done before the paste is timed.
+        std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    }
+
     struct Chunk {
         xcb_atom_t type = XCB_ATOM_NONE;
         QByteArray value;

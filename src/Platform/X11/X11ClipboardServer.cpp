@@ -69,7 +69,9 @@ public:
           m_tiff(intern(c, "image/tiff")),
           m_incr(intern(c, "INCR")),
           m_targets(intern(c, "TARGETS")),
-          m_timestamp(intern(c, "TIMESTAMP")) {}
+          m_timestamp(intern(c, "TIMESTAMP")),
+          m_multiple(intern(c, "MULTIPLE")),
+          m_saveTargets(intern(c, "SAVE_TARGETS")) {}
 
     ~Worker() {
         stop();
@@ -79,7 +81,8 @@ public:
 
     bool usable() const {
         return m_wake >= 0 && m_incr != XCB_ATOM_NONE && m_targets != XCB_ATOM_NONE &&
-               m_timestamp != XCB_ATOM_NONE;
+               m_timestamp != XCB_ATOM_NONE && m_multiple != XCB_ATOM_NONE &&
+               m_saveTargets != XCB_ATOM_NONE;
     }
     void run() {
         m_thread = std::thread([this] { loop(); });
@@ -190,11 +193,23 @@ private:
         if (!held || !held->bytes || e.owner != held->window ||
             (e.time != XCB_CURRENT_TIME && qint32(e.time - held->time) < 0))
             return sender.send(e, nullptr);
+        // The targets Qt would list, in its order.
         if (e.target == m_targets)
-            return sender.sendValues(e, XCB_ATOM_ATOM, {m_png, m_tiff, m_targets, m_timestamp});
+            return sender.sendValues(e, XCB_ATOM_ATOM, {m_png, m_tiff, m_targets, m_multiple,
+                                                        m_timestamp, m_saveTargets});
         if (e.target == m_timestamp) return sender.sendValues(e, XCB_ATOM_INTEGER, {held->time});
         if (const auto asked = classify(e)) return serve(sender, {e, held->bytes, asked->second});
-        sender.send(e, nullptr);
+        // The rest (MULTIPLE above all) is Qt's to answer, as if the request had come to it:
+        // the window is its own, and its content the same.
+        toQt(e, e.owner);
+    }
+
+    // An event sent to a window with no mask goes to the client that made it: Qt.
+    template <class Event>
+    void toQt(const Event& e, xcb_window_t qtWindow) {
+        char event[32] = {};
+        std::memcpy(event, &e, sizeof e);
+        xcb_send_event(m_c, 0, qtWindow, XCB_EVENT_MASK_NO_EVENT, event);
     }
 
     void lose(const xcb_selection_clear_event_t& e) {
@@ -204,9 +219,7 @@ private:
         if (m_held[*mode].bytes && qint32(e.time - m_held[*mode].time) > 0) m_held[*mode] = {};
         // Qt held the selection before this connection: it learns of the new owner as if it
         // had kept it, and ignores a clear for its own time.
-        char event[32] = {};
-        std::memcpy(event, &e, sizeof e);
-        xcb_send_event(m_c, 0, e.owner, XCB_EVENT_MASK_NO_EVENT, event);
+        toQt(e, e.owner);
     }
 
     void handle(X11SelectionSender& sender, const xcb_generic_event_t* e) {
@@ -243,7 +256,7 @@ private:
     X11ClipboardServer::Options m_options;
     int m_wake;
     std::array<xcb_atom_t, 2> m_selections;  // by QClipboard::Mode
-    xcb_atom_t m_png, m_tiff, m_incr, m_targets, m_timestamp;
+    xcb_atom_t m_png, m_tiff, m_incr, m_targets, m_timestamp, m_multiple, m_saveTargets;
     std::array<Held, 2> m_held;  // the serving thread's, then handBack's
     std::mutex m_mutex;
     std::deque<Request> m_requests;
