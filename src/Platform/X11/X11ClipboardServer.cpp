@@ -103,20 +103,8 @@ public:
         return std::nullopt;
     }
 
-    void post(Request request) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(std::move(request));
-        }
-        wake();
-    }
-    void post(Claim claim) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_claims.push_back(std::move(claim));
-        }
-        wake();
-    }
+    void post(Request request) { push(m_requests, std::move(request)); }
+    void post(Claim claim) { push(m_claims, std::move(claim)); }
 
     // Once the thread has stopped: the selections this connection holds go back to Qt's
     // connection, same window and time, before this one closes and the server would empty
@@ -152,6 +140,15 @@ private:
     void wake() {
         const uint64_t one = 1;
         if (m_wake >= 0) (void)!write(m_wake, &one, sizeof one);
+    }
+
+    template <class T>
+    void push(std::deque<T>& queue, T item) {
+        {
+            std::lock_guard lock(m_mutex);
+            queue.push_back(std::move(item));
+        }
+        wake();
     }
 
     template <class T>
