@@ -11,17 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <thread>
 #include <vector>
 
-#include <unistd.h>
 #include <xcb/xcb.h>
 #include <zlib.h>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -71,7 +68,8 @@ struct Series {
 };
 
 quint32 checksum(const QByteArray& bytes) {
-    return quint32(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), size_t(bytes.size())));
+    return quint32(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), size_t(bytes.size())));
 }
 
 qint64 sinceEpoch(Clock::time_point t) {

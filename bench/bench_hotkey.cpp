@@ -31,6 +31,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "Base/ResidentPages.h"
 #include "Platform/X11/XcbHandles.h"
 
 extern char** environ;
@@ -391,10 +392,10 @@ void freshPageCost() {
         void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return 0.0;
         const auto start = Clock::now();
-#ifdef MADV_POPULATE_WRITE
-        if (populate) madvise(p, bytes, MADV_POPULATE_WRITE);
-#endif
-        for (std::size_t i = 0; i < bytes; i += page) static_cast<volatile char*>(p)[i] = 1;
+        if (populate)
+            makePagesResident(p, bytes);  // what the overlays' stores get
+        else
+            for (std::size_t i = 0; i < bytes; i += page) static_cast<volatile char*>(p)[i] = 1;
         const double us = ms(Clock::now() - start) * 1000 / (bytes / page);
         munmap(p, bytes);
         return us;

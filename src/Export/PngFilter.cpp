@@ -13,18 +13,26 @@ struct Sums {
     quint64 sub = 0, up = 0, average = 0;
 };
 
-inline unsigned magnitude(uchar filtered) { return unsigned(std::abs(int(qint8(filtered)))); }
-inline uchar floorAverage(uchar a, uchar b) { return uchar((unsigned(a) + b) >> 1); }
+inline unsigned magnitude(uchar filtered) {
+    return unsigned(std::abs(int(qint8(filtered))));
+}
+inline uchar floorAverage(uchar a, uchar b) {
+    return uchar((unsigned(a) + b) >> 1);
+}
 
 #ifdef __SSE2__
 // |signed byte| as an unsigned byte: the smaller of d and -d.
-inline __m128i magnitudes(__m128i d) { return _mm_min_epu8(d, _mm_sub_epi8(_mm_setzero_si128(), d)); }
+inline __m128i magnitudes(__m128i d) {
+    return _mm_min_epu8(d, _mm_sub_epi8(_mm_setzero_si128(), d));
+}
 // (a + b) >> 1 without overflow: pavgb rounds up, so take one off where a + b is odd.
 inline __m128i floorAverages(__m128i a, __m128i b) {
     const __m128i odd = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
     return _mm_sub_epi8(_mm_avg_epu8(a, b), odd);
 }
-inline __m128i load(const uchar* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i load(const uchar* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline quint64 total(__m128i sad) {
     return quint64(_mm_cvtsi128_si64(sad)) + quint64(_mm_cvtsi128_si64(_mm_srli_si128(sad, 8)));
 }
@@ -93,8 +101,6 @@ void write(PngFilter::Type type, const uchar* row, const uchar* above, int lengt
         case average:
             writeAverage(row, above, length, bpp, out);
             return;
-        default:
-            std::memcpy(out, row, size_t(length));
     }
 }
 

@@ -7,7 +7,7 @@
 // about 5 % smaller than Sub alone, and Paeth, dearer to compute, adds nothing measurable there.
 namespace PngFilter {
 
-enum Type : uchar { none = 0, sub = 1, up = 2, average = 3, paeth = 4 };
+enum Type : uchar { sub = 1, up = 2, average = 3 };  // their numbers in the format
 
 // Writes the filter type byte then `length` filtered bytes of `row` to `out`. `previous` is the
 // row above, unfiltered, or null for the first row; `pixelBytes` is 3 or 4.

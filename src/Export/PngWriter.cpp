@@ -126,10 +126,14 @@ const uchar* pngRow(const Source& s, int y, uchar* scratch) {
 
 qsizetype levelBufferSize(int level) {
     switch (level) {
-        case 1: return ISAL_DEF_LVL1_DEFAULT;
-        case 2: return ISAL_DEF_LVL2_DEFAULT;
-        case 3: return ISAL_DEF_LVL3_DEFAULT;
-        default: return 0;
+        case 1:
+            return ISAL_DEF_LVL1_DEFAULT;
+        case 2:
+            return ISAL_DEF_LVL2_DEFAULT;
+        case 3:
+            return ISAL_DEF_LVL3_DEFAULT;
+        default:
+            return 0;
     }
 }
 
@@ -161,8 +165,8 @@ void compressBand(const Source& s, int level, Band& band) {
                          reinterpret_cast<uchar*>(work.rows.data()) + s.rowBytes};
     int which = 0;
     // Filters look at the row above, even when it belongs to the band before.
-    const uchar* above = band.firstRow > 0 ? pngRow(s, band.firstRow - 1, scratch[which ^= 1])
-                                           : nullptr;
+    const uchar* above =
+        band.firstRow > 0 ? pngRow(s, band.firstRow - 1, scratch[which ^= 1]) : nullptr;
     auto* chunk = reinterpret_cast<uchar*>(work.chunk.data());
     for (int r = 0; r < band.rowCount;) {
         const int rows = std::min(rowsPerChunk, band.rowCount - r);
@@ -197,7 +201,9 @@ int bandCount(qsizetype bytes, int rows, int requested) {
 
 // Deflate's worst case, stored blocks, is 5 bytes per 64 KiB; Huffman blocks of incompressible
 // bytes stay well under an eighth more.
-qsizetype slotRoom(qsizetype bytes) { return bytes + bytes / 8 + 64 * 1024; }
+qsizetype slotRoom(qsizetype bytes) {
+    return bytes + bytes / 8 + 64 * 1024;
+}
 
 QList<Band> splitRows(const Source& s, int count) {
     QList<Band> bands(count);

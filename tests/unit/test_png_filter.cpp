@@ -14,10 +14,14 @@ int predictor(int type, const std::vector<uchar>& row, const std::vector<uchar>&
               int bpp) {
     const int a = i >= bpp ? row[i - bpp] : 0, b = above.empty() ? 0 : above[i];
     switch (type) {
-        case PngFilter::sub: return a;
-        case PngFilter::up: return b;
-        case PngFilter::average: return (a + b) / 2;
-        default: return 0;
+        case PngFilter::sub:
+            return a;
+        case PngFilter::up:
+            return b;
+        case PngFilter::average:
+            return (a + b) / 2;
+        default:
+            return 0;
     }
 }
 
@@ -42,8 +46,8 @@ TEST(PngFilter, MatchesThePngFormatsFiltersAndPicksTheCheapest) {
     for (int bpp : {3, 4}) {
         for (int length : {1, 3, 4, 15, 16, 17, 19, 35, 64, 131, 1000}) {
             for (int trial = 0; trial < 20; ++trial) {
-                SCOPED_TRACE(testing::Message() << bpp << " bytes a pixel, " << length
-                                                << " bytes, trial " << trial);
+                SCOPED_TRACE(testing::Message()
+                             << bpp << " bytes a pixel, " << length << " bytes, trial " << trial);
                 // Smooth rows with noise of varying strength, so that each filter wins somewhere.
                 std::vector<uchar> row(length), above(length);
                 const int noise = 1 + trial * 6;
@@ -54,9 +58,8 @@ TEST(PngFilter, MatchesThePngFormatsFiltersAndPicksTheCheapest) {
                 for (bool first : {true, false}) {
                     const std::vector<uchar> previous = first ? std::vector<uchar>{} : above;
                     std::vector<uchar> out(length + 1);
-                    const auto type = PngFilter::filterRow(row.data(),
-                                                           first ? nullptr : above.data(), length,
-                                                           bpp, out.data());
+                    const auto type = PngFilter::filterRow(
+                        row.data(), first ? nullptr : above.data(), length, bpp, out.data());
                     ASSERT_EQ(out[0], type);
                     EXPECT_EQ(std::vector<uchar>(out.begin() + 1, out.end()),
                               reference(type, row, previous, bpp));

@@ -28,10 +28,18 @@ quint32 qtServerTime() {
     return quint32(reinterpret_cast<quintptr>(native->nativeResourceForScreen("apptime", screen)));
 }
 
+// A request stamped before the selection was ours asks for what another owner held then
+// (ICCCM). Times wrap after 49 days, hence the signed difference; 0 is an unknown time.
+bool stampedBefore(quint32 requestTime, quint32 ownedSince) {
+    return requestTime != XCB_CURRENT_TIME && ownedSince != 0 &&
+           qint32(requestTime - ownedSince) < 0;
+}
+
 xcb_connection_t* qtConnection() {
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    return native ? static_cast<xcb_connection_t*>(native->nativeResourceForIntegration("connection"))
-                  : nullptr;
+    return native
+               ? static_cast<xcb_connection_t*>(native->nativeResourceForIntegration("connection"))
+               : nullptr;
 }
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {
@@ -114,8 +122,7 @@ public:
         bool any = false;
         for (int mode : {0, 1}) {
             if (!m_held[mode].bytes) continue;
-            xcb_set_selection_owner(qt, m_held[mode].window, m_selections[mode],
-                                    m_held[mode].time);
+            xcb_set_selection_owner(qt, m_held[mode].window, m_selections[mode], m_held[mode].time);
             any = true;
         }
         // A round trip on Qt's connection: the server has taken them before this one closes.
@@ -173,8 +180,8 @@ private:
         held = {};
         if (!c.bytes || c.time == 0) return;
         const xcb_atom_t selection = m_selections[c.mode];
-        XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-            m_c, xcb_get_selection_owner(m_c, selection), nullptr));
+        XcbReply<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(m_c, xcb_get_selection_owner(m_c, selection), nullptr));
         if (!owner || owner->owner == XCB_NONE) return;
         // At Qt's own time: the server refuses it if anyone took the selection since, and Qt
         // ignores the SelectionClear it receives for a time not after its own.
@@ -185,15 +192,13 @@ private:
     void answer(X11SelectionSender& sender, const xcb_selection_request_event_t& e) {
         const auto mode = modeOf(e.selection);
         const Held* held = mode ? &m_held[*mode] : nullptr;
-        // A request stamped before the selection was ours asks for what another owner held
-        // then (ICCCM). Times wrap after 49 days, hence the signed difference.
-        if (!held || !held->bytes || e.owner != held->window ||
-            (e.time != XCB_CURRENT_TIME && qint32(e.time - held->time) < 0))
+        if (!held || !held->bytes || e.owner != held->window || stampedBefore(e.time, held->time))
             return sender.send(e, nullptr);
         // The targets Qt would list, in its order.
         if (e.target == m_targets)
-            return sender.sendValues(e, XCB_ATOM_ATOM, {m_png, m_tiff, m_targets, m_multiple,
-                                                        m_timestamp, m_saveTargets});
+            return sender.sendValues(
+                e, XCB_ATOM_ATOM,
+                {m_png, m_tiff, m_targets, m_multiple, m_timestamp, m_saveTargets});
         if (e.target == m_timestamp) return sender.sendValues(e, XCB_ATOM_INTEGER, {held->time});
         if (const auto asked = classify(e)) return serve(sender, {e, held->bytes, asked->second});
         // The rest (MULTIPLE above all) is Qt's to answer, as if the request had come to it:
@@ -295,10 +300,8 @@ void X11ClipboardServer::remember(QClipboard::Mode mode) {
 }
 
 bool X11ClipboardServer::predatesOwnership(QClipboard::Mode mode, quint32 requestTime) const {
-    // A request stamped before the selection was ours asks for what another owner held then
-    // (ICCCM): Qt refuses it. Times wrap after 49 days, hence the signed difference.
-    const quint32 since = m_ownedSince[mode];
-    return requestTime != XCB_CURRENT_TIME && since != 0 && qint32(requestTime - since) < 0;
+    // Qt refuses such a request.
+    return stampedBefore(requestTime, m_ownedSince[mode]);
 }
 
 X11ClipboardServer::~X11ClipboardServer() {
