@@ -396,8 +396,8 @@ void freshPageCost() {
         void* p = mmap(nullptr, bytes + hugePage, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return 0.0;
-        auto* data = reinterpret_cast<char*>(
-            (reinterpret_cast<std::uintptr_t>(p) + hugePage - 1) & ~std::uintptr_t(hugePage - 1));
+        auto* data = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(p) + hugePage - 1) &
+                                             ~std::uintptr_t(hugePage - 1));
         if (way == Way::huge) madvise(data, bytes, MADV_HUGEPAGE);
         const auto start = Clock::now();
         if (way == Way::populated)
