@@ -98,8 +98,9 @@ AppServices makeProductionServices(PlatformServices platform) {
     s.makeFileExporter = [](const QString& directory) -> std::unique_ptr<Exporter> {
         return std::make_unique<FileExporter>(directory);
     };
-    s.overlay = std::make_unique<OverlayWindowController>(OverlayWindowController::Platform{
-        platform.pointer, platform.fitWindowToPixels, platform.overlaysAsToplevels});
+    s.overlay = std::make_unique<OverlayWindowController>(
+        OverlayWindowController::Platform{platform.pointer, platform.fitWindowToPixels,
+                                          platform.showFirstFrame, platform.overlaysAsToplevels});
     s.compose = [](const OverlayResult& r) -> std::expected<QImage, AnyError> {
         auto image = ExportComposer::compose(r.capture, r.selection, r.annotations);
         if (!image) return std::unexpected(AnyError(image.error()));

@@ -84,20 +84,33 @@ void OverlayWindow::releaseBackingStore() {
     if (store && !isVisible()) store->resize(QSize(1, 1));
 }
 
-void OverlayWindow::prepareBackingStore() {
+bool OverlayWindow::hasBackingStoreAtSize() const {
+    const QBackingStore* store = backingStore();
+    return store && store->size() == size();
+}
+
+std::optional<OverlayWindow::StorePages> OverlayWindow::makeBackingStore() {
     QBackingStore* store = backingStore();
-    // A store already at size is ready: its pages were touched when it was made.
-    if (!store || isVisible() || store->size() == size()) return;
+    // A store already at size is ready: its pages were touched when it was made. A window
+    // shown but not painted yet gets its store here before Qt paints into it.
+    if (!store || store->size() == size()) return std::nullopt;
     store->resize(size());
     const QRegion all(rect());
+    std::optional<StorePages> pages;
     store->beginPaint(all);
-    // The first frame covers every pixel; the pages only need to be there, which costs about
-    // half what faulting them in one by one while painting did. constBits: bits() may detach.
+    // constBits: bits() may detach.
     if (QPaintDevice* device = store->paintDevice();
         device && device->devType() == QInternal::Image) {
         auto* image = static_cast<QImage*>(device);
-        makePagesResident(const_cast<uchar*>(image->constBits()),
-                          std::size_t(image->sizeInBytes()));
+        pages =
+            StorePages{const_cast<uchar*>(image->constBits()), std::size_t(image->sizeInBytes())};
     }
     store->endPaint();
+    return pages;
+}
+
+void OverlayWindow::prepareBackingStore() {
+    // The first frame covers every pixel; the pages only need to be there, which costs about
+    // half what faulting them in one by one while painting did.
+    if (const auto pages = makeBackingStore()) makePagesResident(pages->data, pages->size);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
+
 #include <QWidget>
 
 class QScreen;
@@ -26,10 +29,19 @@ public:
     // Shows and raises the window and gives it the keyboard focus.
     void makeKeyAndOrderFront();
 
-    // Allocates the window's backing store at its size and touches every page of it, without
-    // showing anything: fresh memory is slow to touch the first time, and a full-screen store is
-    // tens of megabytes. Nothing when the store is at size already.
+    // Allocates the window's backing store at its size and touches every page of it, before
+    // anything is painted: fresh memory is slow to touch the first time, and a full-screen store
+    // is tens of megabytes. Nothing when the store is at size already.
     void prepareBackingStore();
+    // The memory of a backing store just made, whose pages are still to be touched.
+    struct StorePages {
+        uchar* data;
+        std::size_t size;
+    };
+    // Only allocates the store, when not at size: the caller touches the pages (on any thread)
+    // before the window is painted, resized or deleted.
+    std::optional<StorePages> makeBackingStore();
+    bool hasBackingStoreAtSize() const;
     // Gives back the backing store's memory while the window is hidden; the window itself is
     // kept, since making it again costs more than its store (10 to 30 ms here).
     void releaseBackingStore();

@@ -1,15 +1,23 @@
 #include "Overlay/OverlayWindowController.h"
 
+#include <future>
+#include <vector>
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
 
+#include "Base/ResidentPages.h"
 #include "Capture/GlobalSpace.h"
+#include "Export/FreshMemory.h"
 #include "Overlay/OverlayWindow.h"
 #include "Overlay/SelectionView.h"
 
 namespace {
+
+// About 1 MiB of rows at a time: small enough to stay in memory already in use.
+constexpr qsizetype firstFrameBandBytes = 1 << 20;
 
 bool isNonEmpty(const std::optional<Rect>& r) {
     return r && !r->isEmpty();
@@ -44,11 +52,14 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
     }
     if (m_sessions.isEmpty()) return;
     installEscapeMonitor();
+    QList<bool> freshStores;
+    for (const Session& s : m_sessions) freshStores.append(!s.window->hasBackingStoreAtSize());
     for (const Session& s : m_sessions) {
         s.window->orderFront();
         if (m_platform.fitToPixels)
             m_platform.fitToPixels(s.window->winId(), s.capture.image.size());
     }
+    if (m_platform.showFirstFrame) showFirstFrames(freshStores);
     // Wayland tells no client where the pointer is, and the compositor gives the keyboard to
     // the overlay it chooses (the one on the output the user works on); when the pointer enters
     // another overlay, that one asks for the keyboard (see eventFilter).
@@ -88,14 +99,66 @@ OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& 
     return window;
 }
 
+void OverlayWindowController::showFirstFrames(const QList<bool>& freshStores) {
+    // The stores' pages are touched on another thread while this one draws and sends the first
+    // frames; Qt's first paint then finds them ready. Faults of all threads take turns here, so
+    // the frames come a little later than without it, and the overlays answer input much sooner.
+    std::vector<OverlayWindow::StorePages> pages;
+    for (qsizetype i = 0; i < m_sessions.size(); ++i)
+        if (freshStores[i])
+            if (const auto made = m_sessions[i].window->makeBackingStore()) pages.push_back(*made);
+    auto touched = std::async(std::launch::async, [pages = std::move(pages)] {
+        for (const OverlayWindow::StorePages& p : pages) makePagesResident(p.data, p.size);
+    });
+    for (qsizetype i = 0; i < m_sessions.size(); ++i)
+        if (freshStores[i]) showFirstFrame(m_sessions[i]);
+    touched.get();
+}
+
+void OverlayWindowController::showFirstFrame(const Session& s) {
+    // Drawn band by band into one small buffer: no fresh memory the size of the display, which
+    // is what makes the store slow.
+    const QSize pixels = s.capture.image.size();
+    const qreal ratio = s.window->devicePixelRatio();
+    const int step = int(ratio);
+    // A band's edges fall on whole pixels only at whole scales; otherwise the frame is one band.
+    const bool whole = step >= 1 && qFuzzyCompare(ratio, qreal(step));
+    const int rowsPerBand =
+        whole ? std::max(step,
+                         int(firstFrameBandBytes / (qsizetype(pixels.width()) * 4)) / step * step)
+              : pixels.height();
+    QImage band =
+        whole ? QImage(pixels.width(), std::min(rowsPerBand, pixels.height()), QImage::Format_RGB32)
+              : freshImage(pixels, QImage::Format_RGB32);
+    if (band.isNull()) return;
+    band.setDevicePixelRatio(ratio);
+    // Where the view's points do not cover every pixel, the rest is black, not stale memory.
+    const bool covered = (QSizeF(s.window->size()) * ratio).toSize() == pixels;
+    for (int top = 0; top < pixels.height(); top += rowsPerBand) {
+        const int rows = std::min(rowsPerBand, pixels.height() - top);
+        if (!covered) band.fill(Qt::black);
+        const QRectF points(0, top / ratio, pixels.width() / ratio, rows / ratio);
+        s.view->render(&band, QPoint(), QRegion(points.toAlignedRect()));
+        // The last band may be shorter: the same rows, without a copy.
+        const QImage part(band.constBits(), band.width(), rows, band.bytesPerLine(), band.format());
+        if (!m_platform.showFirstFrame(s.window->winId(), part, top)) return;
+    }
+}
+
 void OverlayWindowController::prepareWindows() {
+    // Where a first frame can go straight to the screen, the stores are made ready with it.
+    if (m_platform.showFirstFrame) return;
+    prepareStores();
+}
+
+void OverlayWindowController::prepareStores() {
     if (!m_sessions.isEmpty()) return;
     for (QScreen* screen : QGuiApplication::screens())
         windowFor(screen, screen->geometry())->prepareBackingStore();
 }
 
 void OverlayWindowController::prewarm() {
-    prepareWindows();
+    prepareStores();
     if (!m_sessions.isEmpty()) return;
     // One throwaway drawing of a view with a selection loads the fonts and draws the icons.
     QImage image(64, 48, QImage::Format_RGB32);

@@ -38,6 +38,9 @@ public:
     struct Platform {
         GlobalSpace::PointerLocator pointer;
         std::function<void(WId window, QSize pixels)> fitToPixels;
+        // Puts rows of a first frame into a window just shown, ahead of Qt's first paint, from
+        // row `top` (bands come from the top down); false: not shown.
+        std::function<bool(WId window, const QImage& rows, int top)> showFirstFrame;
         // Fullscreen toplevels (Wayland): the pointer is unknown until it enters one of them.
         bool toplevels;
     };
@@ -50,7 +53,8 @@ public:
     // Makes each display's window and its backing store ahead of the first capture, and draws a
     // selection view once off screen so fonts and icons are loaded.
     void prewarm() override;
-    // Deletes the pooled windows no overlay uses.
+    // Makes the stores given back ready again while a capture runs. With Platform::showFirstFrame
+    // nothing is done here: they are made ready while the first frames go out (present).
     void prepareWindows() override;
     void releaseMemory() override;
     // Closes every overlay without reporting.
@@ -65,6 +69,12 @@ protected:
 private:
     OverlayWindow* windowFor(QScreen* screen, const QRect& geometry);
     OverlayWindow* windowFor(const DisplayCapture& capture);
+    // Each display's window at its size, with its backing store allocated and touched.
+    void prepareStores();
+    // The views of sessions whose windows' stores are fresh, drawn as their first frames and
+    // shown through the platform, while the stores are made ready for Qt's first paint.
+    void showFirstFrames(const QList<bool>& freshStores);
+    void showFirstFrame(const Session& session);
     void installCallbacks(SelectionView* view);
     void clearSelections(const SelectionView* except);
     void complete(ExportAction action);

@@ -32,6 +32,10 @@ struct PlatformServices {
     GlobalSpace::PointerLocator pointer;
     // Gives a window exactly this size in pixels; empty: windows are left as Qt sizes them.
     std::function<void(WId window, QSize pixels)> fitWindowToPixels;
+    // Puts rows of a window's first frame into it from row `top`, more quickly than Qt's first
+    // paint when the window's backing store is fresh memory; false: not shown. Empty: Qt's
+    // paint only.
+    std::function<bool(WId window, const QImage& rows, int top)> showFirstFrame;
     // Overlays are fullscreen toplevels (a client cannot place windows) rather than
     // override-redirect windows.
     bool overlaysAsToplevels = false;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include <QBackingStore>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -146,4 +149,50 @@ TEST_F(OverlayControllerTest, ReleasingMemoryGivesBackOnlyIdleBackingStoresAndKe
     key(Qt::Key_Return);
     ASSERT_EQ(completed.size(), 1);
     EXPECT_EQ(completed[0].second, ExportAction::copy);
+}
+
+TEST(OverlayFirstFrame, ComesOnlyForStoresGivenBackAndIsTheViewDrawnWhole) {
+    // A capture whose every row differs, on the offscreen display.
+    DisplayCapture capture = displayCapture();
+    for (int y = 0; y < capture.image.height(); ++y)
+        for (int x = 0; x < capture.image.width(); ++x)
+            capture.image.setPixel(x, y, qRgb(x & 255, y & 255, (x ^ y) & 255));
+    QImage shown(capture.image.size(), QImage::Format_RGB32);
+    shown.fill(Qt::magenta);
+    QList<QPair<int, int>> bands;  // top, rows
+    OverlayWindowController::Platform platform;
+    platform.showFirstFrame = [&](WId window, const QImage& rows, int top) {
+        EXPECT_NE(window, WId(0));
+        bands.append({top, rows.height()});
+        for (int y = 0; y < rows.height() && top + y < shown.height(); ++y)
+            std::memcpy(shown.scanLine(top + y), rows.constScanLine(y),
+                        std::size_t(std::min(rows.bytesPerLine(), shown.bytesPerLine())));
+        return true;
+    };
+    OverlayWindowController controller(platform);
+    controller.prewarm();  // stores at size: Qt's own paint is quick enough
+    controller.present({capture}, ExportAction::copy);
+    EXPECT_TRUE(bands.isEmpty());
+    controller.dismiss();
+
+    controller.releaseMemory();
+    controller.present({capture}, ExportAction::copy);
+    ASSERT_TRUE(controller.hasSessions());
+    const OverlayWindowController::Session& session = controller.sessions().first();
+    // Bands of about 1 MiB at most, from the top down, each row once.
+    ASSERT_GE(bands.size(), 2);
+    int next = 0;
+    for (const auto& [top, rows] : bands) {
+        EXPECT_EQ(top, next);
+        EXPECT_LE(qsizetype(rows) * capture.image.width() * 4, 1 << 20);
+        next = top + rows;
+    }
+    EXPECT_EQ(next, capture.image.height());
+    // What Qt's first paint will show: the view drawn in one piece.
+    QImage whole(capture.image.size(), QImage::Format_RGB32);
+    session.view->render(&whole);
+    EXPECT_EQ(shown, whole);
+    // The store is ready for that paint.
+    EXPECT_TRUE(session.window->hasBackingStoreAtSize());
+    controller.dismiss();
 }

@@ -7,6 +7,7 @@
 #include "Platform/X11/RandrMonitors.h"
 #include "Platform/X11/X11ClipboardServer.h"
 #include "Platform/X11/X11DisplaySource.h"
+#include "Platform/X11/X11FirstFrame.h"
 #include "Platform/X11/X11Pixels.h"
 
 PlatformServices makeX11Services() {
@@ -18,6 +19,7 @@ PlatformServices makeX11Services() {
     s.permissions = std::make_unique<DesktopPermissionService>();
     s.pointer = &X11Pixels::pointer;
     s.fitWindowToPixels = &X11Pixels::fitWindow;
+    s.showFirstFrame = &X11FirstFrame::show;
     s.installGlobalShortcuts = &installGlobalShortcutsPlatform;
     s.clipboardServer = X11ClipboardServer::start(&PendingImageMimeData::onClipboard);
     return s;
