@@ -59,7 +59,8 @@ void OverlayWindowController::present(const QList<DisplayCapture>& captures,
         if (m_platform.fitToPixels)
             m_platform.fitToPixels(s.window->winId(), s.capture.image.size());
     }
-    if (m_platform.showFirstFrame) showFirstFrames(freshStores);
+    // Stores at size (captures following each other) paint as quickly as any first frame.
+    if (m_platform.showFirstFrame && freshStores.contains(true)) showFirstFrames(freshStores);
     // Wayland tells no client where the pointer is, and the compositor gives the keyboard to
     // the overlay it chooses (the one on the output the user works on); when the pointer enters
     // another overlay, that one asks for the keyboard (see eventFilter).
