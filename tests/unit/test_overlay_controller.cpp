@@ -160,7 +160,7 @@ TEST(OverlayFirstFrame, ComesOnlyForStoresGivenBackAndIsTheViewDrawnWhole) {
     QImage shown(capture.image.size(), QImage::Format_RGB32);
     shown.fill(Qt::magenta);
     QList<QPair<int, int>> bands;  // top, rows
-    OverlayWindowController::Platform platform;
+    OverlayWindowController::Platform platform{};
     platform.showFirstFrame = [&](WId window, const QImage& rows, int top) {
         EXPECT_NE(window, WId(0));
         bands.append({top, rows.height()});
