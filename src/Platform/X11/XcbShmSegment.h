@@ -23,6 +23,7 @@ public:
 
     std::uint32_t id() const { return m_id; }
     const unsigned char* data() const { return static_cast<const unsigned char*>(m_address); }
+    unsigned char* data() { return static_cast<unsigned char*>(m_address); }
     std::size_t size() const { return m_size; }
 
 private:
