@@ -15,6 +15,7 @@
 
 #include "Export/ImageEncoder.h"
 #include "Export/PendingImageMimeData.h"
+#include "Platform/X11/QtConnection.h"
 #include "Platform/X11/X11SelectionSender.h"
 #include "Platform/X11/XcbHandles.h"
 
@@ -33,13 +34,6 @@ quint32 qtServerTime() {
 bool stampedBefore(quint32 requestTime, quint32 ownedSince) {
     return requestTime != XCB_CURRENT_TIME && ownedSince != 0 &&
            qint32(requestTime - ownedSince) < 0;
-}
-
-xcb_connection_t* qtConnection() {
-    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    return native
-               ? static_cast<xcb_connection_t*>(native->nativeResourceForIntegration("connection"))
-               : nullptr;
 }
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {

@@ -8,8 +8,8 @@
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
-#include <QGuiApplication>
 
+#include "Platform/X11/QtConnection.h"
 #include "Platform/X11/XcbHandles.h"
 #include "Platform/X11/XcbShmSegment.h"
 
@@ -26,11 +26,6 @@ constexpr std::size_t requestSize = 64 * 1024;
 // memory in both processes, and the server copies from it instead of reading the socket (35 to
 // 60 ms of a 4K + 1080p frame through the socket here).
 constexpr std::size_t halfBytes = 1u << 20;
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // Whether pixels of this depth and visual are 32-bit words 0x??RRGGBB in the host's byte
 // order, as QImage keeps RGB32.

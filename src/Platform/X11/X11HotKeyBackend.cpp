@@ -14,6 +14,7 @@
 #include "GlobalShortcuts/Key.h"
 #include "GlobalShortcuts/Modifiers.h"
 #include "Platform/X11/DesktopBindings.h"
+#include "Platform/X11/QtConnection.h"
 #include "Platform/X11/XcbHandles.h"
 
 using namespace GlobalShortcuts;
@@ -31,11 +32,6 @@ constexpr std::pair<qint64, quint16> kModifierMasks[] = {
     {CarbonModifier::option, XCB_MOD_MASK_1},
     {CarbonModifier::control, XCB_MOD_MASK_4},
 };
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 // The modifier bit that NumLock's keycode is mapped to, found at run time (Mod2 usually).
 quint16 findNumLockMask(xcb_connection_t* c) {

@@ -5,17 +5,13 @@
 #include <QScreen>
 
 #include "Capture/GlobalSpace.h"
+#include "Platform/X11/QtConnection.h"
 #include "Platform/X11/RandrMonitors.h"
 #include "Platform/X11/XcbHandles.h"
 
 namespace X11Pixels {
 
 namespace {
-
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 QScreen* screenNamed(const QString& name) {
     for (QScreen* s : QGuiApplication::screens())

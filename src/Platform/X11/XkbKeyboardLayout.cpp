@@ -4,8 +4,8 @@
 
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
-#include <QGuiApplication>
 
+#include "Platform/X11/QtConnection.h"
 #include "Platform/XkbKeyText.h"
 
 namespace {
@@ -14,10 +14,6 @@ struct KeymapUnref {
 };
 using Keymap = std::unique_ptr<xkb_keymap, KeymapUnref>;
 
-xcb_connection_t* qtConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 }  // namespace
 
 XkbKeyboardLayout::XkbKeyboardLayout() : XkbKeyboardLayout(qtConnection()) {
