@@ -93,7 +93,7 @@ std::optional<OverlayWindow::StorePages> OverlayWindow::makeBackingStore() {
     QBackingStore* store = backingStore();
     // A store already at size is ready: its pages were touched when it was made. A window
     // shown but not painted yet gets its store here before Qt paints into it.
-    if (!store || store->size() == size()) return std::nullopt;
+    if (!store || hasBackingStoreAtSize()) return std::nullopt;
     store->resize(size());
     const QRegion all(rect());
     std::optional<StorePages> pages;

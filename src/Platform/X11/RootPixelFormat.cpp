@@ -55,26 +55,33 @@ RootPixelFormat::RootPixelFormat(const Layout& layout) : m_layout(layout) {
 
 RootPixelFormat::Layout RootPixelFormat::of(xcb_connection_t* connection,
                                             const xcb_screen_t& screen) {
+    return of(connection, screen.root_depth, screen.root_visual);
+}
+
+RootPixelFormat::Layout RootPixelFormat::of(xcb_connection_t* connection, quint8 depth,
+                                            quint32 visual) {
     const xcb_setup_t* setup = xcb_get_setup(connection);
     Layout layout;
-    layout.depth = screen.root_depth;
+    layout.depth = depth;
     layout.bitsPerPixel = 0;
     layout.lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
-        if (it.data->depth == screen.root_depth) {
+        if (it.data->depth == depth) {
             layout.bitsPerPixel = it.data->bits_per_pixel;
             layout.scanlinePad = it.data->scanline_pad;
         }
     layout.redMask = layout.greenMask = layout.blueMask = 0;
-    for (auto d = xcb_screen_allowed_depths_iterator(&screen); d.rem; xcb_depth_next(&d))
-        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-            if (v.data->visual_id == screen.root_visual &&
-                (v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR ||
-                 v.data->_class == XCB_VISUAL_CLASS_DIRECT_COLOR)) {
-                layout.redMask = v.data->red_mask;
-                layout.greenMask = v.data->green_mask;
-                layout.blueMask = v.data->blue_mask;
-            }
+    // Visual ids are unique across the server's screens.
+    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s))
+        for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d))
+            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+                if (v.data->visual_id == visual &&
+                    (v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR ||
+                     v.data->_class == XCB_VISUAL_CLASS_DIRECT_COLOR)) {
+                    layout.redMask = v.data->red_mask;
+                    layout.greenMask = v.data->green_mask;
+                    layout.blueMask = v.data->blue_mask;
+                }
     return layout;
 }
 

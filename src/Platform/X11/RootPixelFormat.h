@@ -27,6 +27,9 @@ public:
     static std::optional<RootPixelFormat> make(const Layout& layout);
     // The layout of a screen's root window as the server describes it.
     static Layout of(xcb_connection_t* connection, const xcb_screen_t& screen);
+    // The layout of any drawable of this depth and visual (a window's); no channel masks when
+    // the visual is not true or direct colour.
+    static Layout of(xcb_connection_t* connection, quint8 depth, quint32 visual);
 
     const Layout& layout() const { return m_layout; }
     int bytesPerPixel() const { return m_layout.bitsPerPixel / 8; }

@@ -10,6 +10,7 @@
 #include <xcb/xcb.h>
 
 #include "Platform/X11/QtConnection.h"
+#include "Platform/X11/RootPixelFormat.h"
 #include "Platform/X11/XcbHandles.h"
 #include "Platform/X11/XcbShmSegment.h"
 
@@ -30,22 +31,10 @@ constexpr std::size_t halfBytes = 1u << 20;
 // Whether pixels of this depth and visual are 32-bit words 0x??RRGGBB in the host's byte
 // order, as QImage keeps RGB32.
 bool matchesImage(xcb_connection_t* c, quint8 depth, xcb_visualid_t visual) {
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const bool lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-    if (lsbFirst != (Q_BYTE_ORDER == Q_LITTLE_ENDIAN)) return false;
-    bool words = false;
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
-        if (it.data->depth == depth)
-            words = it.data->bits_per_pixel == 32 && it.data->scanline_pad == 32;
-    if (!words) return false;
-    for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s))
-        for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d))
-            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-                if (v.data->visual_id == visual)
-                    return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR &&
-                           v.data->red_mask == 0xff0000 && v.data->green_mask == 0xff00 &&
-                           v.data->blue_mask == 0xff;
-    return false;
+    const RootPixelFormat::Layout layout = RootPixelFormat::of(c, depth, visual);
+    return layout.lsbFirst == (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) && layout.bitsPerPixel == 32 &&
+           layout.scanlinePad == 32 && layout.redMask == 0xff0000 && layout.greenMask == 0xff00 &&
+           layout.blueMask == 0xff;
 }
 
 // The window whose frame is being sent, once its layout matched the images'.
@@ -103,6 +92,27 @@ void putShared(xcb_connection_t* c, Shared& s, const Target& target, xcb_gcontex
     }
 }
 
+// Whether one row with its request header fits in a request the server takes.
+bool fitsPlainRequests(xcb_connection_t* c, const QImage& rows) {
+    const std::size_t maxBytes = std::size_t(xcb_get_maximum_request_length(c)) * 4;
+    return maxBytes > sizeof(xcb_put_image_request_t) + std::size_t(rows.bytesPerLine());
+}
+
+void putPlain(xcb_connection_t* c, const Target& target, xcb_gcontext_t gc, const QImage& rows,
+              int top) {
+    const qsizetype rowBytes = rows.bytesPerLine();
+    const std::size_t maxBytes = std::size_t(xcb_get_maximum_request_length(c)) * 4;
+    const std::size_t requestBytes =
+        std::min(maxBytes - sizeof(xcb_put_image_request_t), requestSize);
+    const int rowsPerRequest = std::max(1, int(requestBytes / std::size_t(rowBytes)));
+    for (int y = 0; y < rows.height(); y += rowsPerRequest) {
+        const int count = std::min(rowsPerRequest, rows.height() - y);
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, target.window, gc, uint16_t(rows.width()),
+                      uint16_t(count), 0, int16_t(top + y), 0, target.depth,
+                      uint32_t(rowBytes * count), rows.constScanLine(y));
+    }
+}
+
 }  // namespace
 
 bool show(WId window, const QImage& rows, int top) {
@@ -110,37 +120,23 @@ bool show(WId window, const QImage& rows, int top) {
     xcb_connection_t* c = qtConnection();
     const QImage::Format format = rows.format();
     if (!c || !window || rows.isNull() || top < 0 ||
+        rows.bytesPerLine() != qsizetype(rows.width()) * 4 ||
         (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
          format != QImage::Format_ARGB32_Premultiplied))
         return false;
     const auto w = xcb_window_t(window);
     if (top == 0 || !target || target->window != w) target = targetFor(c, w);
     if (!target) return false;
+    Shared* s = shared(c);
+    const bool viaSegment = s && std::size_t(rows.bytesPerLine()) <= halfBytes;
+    if (!viaSegment && !fitsPlainRequests(c, rows)) return false;
 
-    const qsizetype rowBytes = rows.bytesPerLine();
-    if (rowBytes != qsizetype(rows.width()) * 4) return false;
-    if (Shared* s = shared(c); s && std::size_t(rowBytes) <= halfBytes) {
-        const xcb_gcontext_t gc = xcb_generate_id(c);
-        xcb_create_gc(c, gc, w, 0, nullptr);
-        putShared(c, *s, *target, gc, rows, top);
-        xcb_free_gc(c, gc);
-        xcb_flush(c);
-        return true;
-    }
-    const std::size_t maxBytes = std::size_t(xcb_get_maximum_request_length(c)) * 4;
-    const std::size_t header = sizeof(xcb_put_image_request_t);
-    if (maxBytes <= header + std::size_t(rowBytes) || rowBytes != qsizetype(rows.width()) * 4)
-        return false;
-    const std::size_t requestBytes = std::min(maxBytes - header, requestSize);
-    const int rowsPerRequest = std::max(1, int(requestBytes / std::size_t(rowBytes)));
     const xcb_gcontext_t gc = xcb_generate_id(c);
     xcb_create_gc(c, gc, w, 0, nullptr);
-    for (int y = 0; y < rows.height(); y += rowsPerRequest) {
-        const int count = std::min(rowsPerRequest, rows.height() - y);
-        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, w, gc, uint16_t(rows.width()), uint16_t(count),
-                      0, int16_t(top + y), 0, target->depth, uint32_t(rowBytes * count),
-                      rows.constScanLine(y));
-    }
+    if (viaSegment)
+        putShared(c, *s, *target, gc, rows, top);
+    else
+        putPlain(c, *target, gc, rows, top);
     xcb_free_gc(c, gc);
     xcb_flush(c);
     return true;
