@@ -74,6 +74,17 @@ int run(const QStringList& argv, const QString& display) {
 // X keycodes (evdev + 8) of the keys pressed.
 constexpr quint8 kControl = 37, kShift = 50, kTwo = 11, kEscape = 9;
 
+// Runs xdotool with these arguments and waits for it, without QProcess's own start-up.
+[[maybe_unused]] void xdotool(std::initializer_list<const char*> args) {
+    std::vector<const char*> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, const_cast<char**>(argv.data()), environ) ==
+        0)
+        waitpid(pid, nullptr, 0);
+}
+
 // Presses the keys in order and releases them in reverse, as a user does. Through XTest on the
 // bench's own connection when available (the key is on the server at once), else through xdotool
 // (whose own start-up, about 50 ms here, is then included).
@@ -88,10 +99,7 @@ void pressKeys(xcb_connection_t* c, std::initializer_list<quint8> keys, const ch
 #else
     (void)c;
     (void)keys;
-    const char* argv[] = {"xdotool", "key", xdotoolKeys, nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, const_cast<char**>(argv), environ) == 0)
-        waitpid(pid, nullptr, 0);
+    xdotool({"key", xdotoolKeys});
 #endif
 }
 
@@ -104,10 +112,7 @@ void movePointer(xcb_connection_t* c, xcb_window_t root, int x, int y) {
     (void)c;
     (void)root;
     const QByteArray xs = QByteArray::number(x), ys = QByteArray::number(y);
-    const char* argv[] = {"xdotool", "mousemove", xs.constData(), ys.constData(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, const_cast<char**>(argv), environ) == 0)
-        waitpid(pid, nullptr, 0);
+    xdotool({"mousemove", xs.constData(), ys.constData()});
 #endif
 }
 
