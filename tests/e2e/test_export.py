@@ -32,6 +32,15 @@ def open_overlays(d, count):
     wait_until(lambda: len(overlays(d)) == count, timeout=10, what=f"{count} overlays")
 
 
+def copy_area(test, d, count, x0, y0, x1, y1):
+    """Opens the overlays, selects from (x0, y0) to (x1, y1) and copies: the PNG and TIFF read
+    back, checked to hold the same pixels."""
+    open_overlays(d, count)
+    d.drag(x0, y0, x1, y1)
+    d.key("ctrl+c")
+    return clipboard_images(test, d)
+
+
 def own_clipboard_text(d, text):
     """Puts text on the clipboard from another client (xclip serves it until someone else
     takes the clipboard, then exits)."""
@@ -140,11 +149,8 @@ class CopyAndSave(unittest.TestCase):
             show_coordinate_pattern(d)
             d.start_tessik()
             earlier = own_clipboard_text(d, "earlier text")
-            open_overlays(d, 2)
             # Native pixels 200,200 to 600,400 on the 2x display: 200x100 points.
-            d.drag(200, 200, 600, 400)
-            d.key("ctrl+c")
-            image = clipboard_images(self, d)
+            image = copy_area(self, d, 2, 200, 200, 600, 400)
             self.assertEqual(d.clipboard_targets()[:2], ["image/png", "image/tiff"])
             self.assertNotIn("UTF8_STRING", d.clipboard_targets())
             self.assertEqual(image.size, (400, 200))
@@ -197,10 +203,7 @@ class CopyAndSave(unittest.TestCase):
             saved_path = d.path("saved.png")
             with clipboard_manager(self, d, saved_path):
                 d.start_tessik()
-                open_overlays(d, 2)
-                d.drag(200, 200, 600, 400)
-                d.key("ctrl+c")
-                clipboard_images(self, d)
+                copy_area(self, d, 2, 200, 200, 600, 400)
                 self.assertEqual(d.clipboard_targets(), ["image/png", "image/tiff", "TARGETS",
                                                          "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS"])
                 report, stamp = pasted(*paste(d, "TIMESTAMP", "stamp"))
@@ -218,10 +221,7 @@ class CopyAndSave(unittest.TestCase):
                 # Another application's text replaces the copy; a new copy takes its place.
                 earlier = own_clipboard_text(d, "someone else's")
                 self.assertNotIn("image/tiff", d.clipboard_targets())
-                open_overlays(d, 2)
-                d.drag(600, 400, 1000, 600)
-                d.key("ctrl+c")
-                image = clipboard_images(self, d)
+                image = copy_area(self, d, 2, 600, 400, 1000, 600)
                 assert_pattern_region(self, image, 600, 400)
                 earlier.wait(5)
 
@@ -240,10 +240,7 @@ class CopyAndSave(unittest.TestCase):
             saved_path = d.path("saved.png")
             with clipboard_manager(self, d, saved_path):
                 d.start_tessik()
-                open_overlays(d, 1)
-                d.drag(100, 100, 300, 200)
-                d.key("ctrl+c")
-                clipboard_images(self, d)
+                copy_area(self, d, 1, 100, 100, 300, 200)
                 earlier = own_clipboard_text(d, "someone else's")
                 # Tessik knows it lost the clipboard: it asks no manager to keep it.
                 self.assertEqual(d.stop_tessik(), 0)
