@@ -89,21 +89,21 @@ bool OverlayWindow::hasBackingStoreAtSize() const {
     return store && store->size() == size();
 }
 
-std::optional<OverlayWindow::StorePages> OverlayWindow::makeBackingStore() {
+std::optional<PageRange> OverlayWindow::makeBackingStore() {
     QBackingStore* store = backingStore();
     // A store already at size is ready: its pages were touched when it was made. A window
     // shown but not painted yet gets its store here before Qt paints into it.
     if (!store || hasBackingStoreAtSize()) return std::nullopt;
     store->resize(size());
     const QRegion all(rect());
-    std::optional<StorePages> pages;
+    std::optional<PageRange> pages;
     store->beginPaint(all);
     // constBits: bits() may detach.
     if (QPaintDevice* device = store->paintDevice();
         device && device->devType() == QInternal::Image) {
         auto* image = static_cast<QImage*>(device);
         pages =
-            StorePages{const_cast<uchar*>(image->constBits()), std::size_t(image->sizeInBytes())};
+            PageRange{const_cast<uchar*>(image->constBits()), std::size_t(image->sizeInBytes())};
     }
     store->endPaint();
     return pages;

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include "Base/ResidentPages.h"
+
 class QScreen;
 
 // One display's overlay: a frameless top-level window that covers the display exactly and can
@@ -33,14 +35,9 @@ public:
     // anything is painted: fresh memory is slow to touch the first time, and a full-screen store
     // is tens of megabytes. Nothing when the store is at size already.
     void prepareBackingStore();
-    // The memory of a backing store just made, whose pages are still to be touched.
-    struct StorePages {
-        uchar* data;
-        std::size_t size;
-    };
-    // Only allocates the store, when not at size: the caller touches the pages (on any thread)
-    // before the window is painted, resized or deleted.
-    std::optional<StorePages> makeBackingStore();
+    // Only allocates the store, when not at size, and returns its memory: the caller touches
+    // the pages (on any threads) before the window is painted, resized or deleted.
+    std::optional<PageRange> makeBackingStore();
     bool hasBackingStoreAtSize() const;
     // Gives back the backing store's memory while the window is hidden; the window itself is
     // kept, since making it again costs more than its store (10 to 30 ms here).

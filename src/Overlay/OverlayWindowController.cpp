@@ -1,6 +1,5 @@
 #include "Overlay/OverlayWindowController.h"
 
-#include <future>
 #include <vector>
 
 #include <QApplication>
@@ -101,19 +100,17 @@ OverlayWindow* OverlayWindowController::windowFor(QScreen* screen, const QRect& 
 }
 
 void OverlayWindowController::showFirstFrames(const QList<bool>& freshStores) {
-    // The stores' pages are touched on another thread while this one draws and sends the first
-    // frames; Qt's first paint then finds them ready. Faults of all threads take turns here, so
-    // the frames come a little later than without it, and the overlays answer input much sooner.
-    std::vector<OverlayWindow::StorePages> pages;
+    // The frames go first: the server handles a connection's requests in order, and making a
+    // store has it make a pixmap of the window's size, which can cost it a fault per page.
+    for (qsizetype i = 0; i < m_sessions.size(); ++i)
+        if (freshStores[i]) showFirstFrame(m_sessions[i]);
+    // Then the stores, their pages made ready on two threads, so that Qt's first paint, and the
+    // overlays' answer to input, does not stop on each page.
+    std::vector<PageRange> pages;
     for (qsizetype i = 0; i < m_sessions.size(); ++i)
         if (freshStores[i])
             if (const auto made = m_sessions[i].window->makeBackingStore()) pages.push_back(*made);
-    auto touched = std::async(std::launch::async, [pages = std::move(pages)] {
-        for (const OverlayWindow::StorePages& p : pages) makePagesResident(p.data, p.size);
-    });
-    for (qsizetype i = 0; i < m_sessions.size(); ++i)
-        if (freshStores[i]) showFirstFrame(m_sessions[i]);
-    touched.get();
+    makePagesResident(pages);
 }
 
 void OverlayWindowController::showFirstFrame(const Session& s) {

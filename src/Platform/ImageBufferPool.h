@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <future>
 
 #include <QImage>
 #include <QList>
@@ -8,7 +9,7 @@
 
 // RGB32 images whose memory is already faulted in, handed out again once nobody else holds
 // them. Touching fresh memory costs about 10 µs per page here, far more than filling it, so a
-// capture must never land in new pages.
+// capture should land in pages made ready beforehand, or made ready alongside it.
 class ImageBufferPool {
 public:
     // An image of that size filled by `write` (given its bits and stride) while no one else
@@ -16,6 +17,11 @@ public:
     QImage fill(QSize size, const std::function<void(uchar* bits, qsizetype stride)>& write);
     // Keeps one free buffer ready for each size and forgets buffers of other sizes.
     void prepare(const QList<QSize>& sizes);
+    // Makes a buffer for each size that has no free one and faults their pages in on another
+    // thread, last buffer first, while the caller fills them from the first: the two meet
+    // instead of the caller faulting every page alone. The memory must be kept until the
+    // returned future is done.
+    [[nodiscard]] std::future<void> reserve(const QList<QSize>& sizes);
     // Forgets every buffer nobody else holds.
     void release();
 

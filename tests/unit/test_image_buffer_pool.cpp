@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <optional>
 
 #include "Platform/ImageBufferPool.h"
@@ -89,4 +90,40 @@ TEST(ImageBufferPool, ReleaseDropsFreeBuffersAndLeavesHeldOnesIntact) {
     EXPECT_NE(bufferOf(next), *freeBuffer);
     EXPECT_NE(bufferOf(next), bufferOf(held));
     EXPECT_EQ(held.pixel(0, 0), 0xff102030u);
+}
+
+// After an idle release: buffers made for a capture of several displays, faulted in on another
+// thread while the capture writes them.
+TEST(ImageBufferPool, ReservedBuffersAreFilledWhileTheirPagesAreFaultedIn) {
+    const QSize uhd(3840, 2160);
+    ImageBufferPool pool;
+    auto faulted = pool.reserve({uhd, QSize(2, 2), frame, uhd});
+    ASSERT_TRUE(faulted.valid());
+    const QImage first = filled(pool, uhd, 0xff102030);
+    const QImage second = filled(pool, frame, 0xff405060);
+    const QImage third = filled(pool, uhd, 0xff708090);
+    faulted.wait();
+    EXPECT_NE(bufferOf(first), bufferOf(third));
+    // Faulting in alongside never touched what the capture wrote.
+    const auto allOf = [](const QImage& image, QRgb color) {
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            if (std::any_of(line, line + image.width(), [&](QRgb p) { return p != color; }))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(allOf(first, 0xff102030));
+    EXPECT_TRUE(allOf(second, 0xff405060));
+    EXPECT_TRUE(allOf(third, 0xff708090));
+}
+
+TEST(ImageBufferPool, NothingIsReservedWhileFreeBuffersAreReady) {
+    ImageBufferPool pool;
+    pool.prepare({frame});
+    EXPECT_FALSE(pool.reserve({frame}).valid());
+    // A second display of the same size needs a buffer of its own.
+    auto faulted = pool.reserve({frame, frame});
+    EXPECT_TRUE(faulted.valid());
+    if (faulted.valid()) faulted.wait();
 }

@@ -160,16 +160,21 @@ TEST(OverlayFirstFrame, ComesOnlyForStoresGivenBackAndIsTheViewDrawnWhole) {
     QImage shown(capture.image.size(), QImage::Format_RGB32);
     shown.fill(Qt::magenta);
     QList<QPair<int, int>> bands;  // top, rows
+    OverlayWindowController* controllerShowing = nullptr;
+    bool storeMadeBeforeAFrame = false;
     OverlayWindowController::Platform platform{};
     platform.showFirstFrame = [&](WId window, const QImage& rows, int top) {
         EXPECT_NE(window, WId(0));
         bands.append({top, rows.height()});
+        for (const auto& s : controllerShowing->sessions())
+            storeMadeBeforeAFrame |= s.window->hasBackingStoreAtSize();
         for (int y = 0; y < rows.height() && top + y < shown.height(); ++y)
             std::memcpy(shown.scanLine(top + y), rows.constScanLine(y),
                         std::size_t(std::min(rows.bytesPerLine(), shown.bytesPerLine())));
         return true;
     };
     OverlayWindowController controller(platform);
+    controllerShowing = &controller;
     controller.prewarm();  // stores at size: Qt's own paint is quick enough
     controller.present({capture}, ExportAction::copy);
     EXPECT_TRUE(bands.isEmpty());
@@ -192,7 +197,9 @@ TEST(OverlayFirstFrame, ComesOnlyForStoresGivenBackAndIsTheViewDrawnWhole) {
     QImage whole(capture.image.size(), QImage::Format_RGB32);
     session.view->render(&whole);
     EXPECT_EQ(shown, whole);
-    // The store is ready for that paint.
+    // The store is ready for that paint, and was made only once the frame had gone: making it
+    // has the server allocate, which would hold the frame up.
     EXPECT_TRUE(session.window->hasBackingStoreAtSize());
+    EXPECT_FALSE(storeMadeBeforeAFrame);
     controller.dismiss();
 }

@@ -48,6 +48,33 @@ TEST(ResidentPages, EveryPageTheRangeTouchesBecomesResidentAndNoOther) {
     }
 }
 
+// Several ranges, split between two threads: every page of each, and only those.
+TEST(ResidentPages, EveryPageOfSeveralRangesBecomesResident) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::size_t, std::size_t>> ranges;  // first page, pages
+    };
+    const Case cases[] = {
+        {"one range", {{1, 6}}},
+        {"unequal ranges, the split inside the larger", {{0, 9}, {12, 2}}},
+        {"the split between two ranges", {{0, 4}, {6, 4}}},
+        {"many one-page ranges", {{1, 1}, {3, 1}, {5, 1}, {7, 1}, {9, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mapping m(16, MAP_SHARED | MAP_ANONYMOUS);
+        ASSERT_NE(m.data, MAP_FAILED);
+        std::vector<PageRange> ranges;
+        std::vector<bool> expected(16, false);
+        for (auto [first, pages] : c.ranges) {
+            ranges.push_back({m.bytes() + first * page, pages * page});
+            for (std::size_t p = first; p < first + pages; ++p) expected[p] = true;
+        }
+        makePagesResident(ranges);
+        EXPECT_EQ(residency(m.data, 16), expected);
+    }
+}
+
 TEST(ResidentPages, ContentsAreKept) {
     Mapping m(4);
     ASSERT_NE(m.data, MAP_FAILED);

@@ -155,6 +155,22 @@ void X11DisplaySource::captureImage(const SourceDisplay& display,
     if (!m_reader->usesSharedMemory()) remakeSegmentLater();
 }
 
+void X11DisplaySource::captureImages(QList<StillCapture> captures,
+                                     std::function<void(ImagesOutcome)> completion) {
+    // After an idle release every frame is fresh memory, and faulting it in is most of the
+    // capture: another thread takes part while the displays are read.
+    QList<QSize> sizes;
+    for (const StillCapture& c : captures)
+        if (!c.request.sourceRect && c.request.pixelSize == c.display.area.size())
+            sizes.append(c.display.area.size());
+    auto faulted = std::make_shared<std::future<void>>(m_pool.reserve(sizes));
+    DisplaySource::captureImages(
+        std::move(captures), [faulted, completion = std::move(completion)](ImagesOutcome images) {
+            if (faulted->valid()) faulted->wait();
+            completion(std::move(images));
+        });
+}
+
 void X11DisplaySource::remakeSegmentLater() {
     // After an idle release the first capture went without the transfer segment, which both
     // this process and the X server must fault in. Made at once, it would hold the server up

@@ -28,6 +28,8 @@ public:
     void fetchContent(std::function<void(ContentOutcome)> completion) override;
     void captureImage(const SourceDisplay& display, const StillCaptureRequest& request,
                       std::function<void(ImageOutcome)> completion) override;
+    void captureImages(QList<StillCapture> captures,
+                       std::function<void(ImagesOutcome)> completion) override;
     void releaseMemory() override;
 
 private:
