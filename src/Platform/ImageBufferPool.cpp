@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include <sys/mman.h>
@@ -88,7 +87,7 @@ void ImageBufferPool::prepare(const QList<QSize>& sizes) {
 }
 
 std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
-    std::vector<std::pair<uchar*, std::size_t>> fresh;
+    std::vector<PageRange> fresh;
     QList<QSize> claimed;
     for (QSize size : sizes) {
         if (qsizetype(size.width()) * size.height() * 4 < poolableBytes) continue;
@@ -101,7 +100,7 @@ std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
         if (free >= wanted) continue;
         QImage image = allocate(size);
         if (image.isNull()) continue;
-        fresh.emplace_back(image.bits(), std::size_t(image.sizeInBytes()));
+        fresh.push_back({image.bits(), std::size_t(image.sizeInBytes())});
         m_buffers.append(std::move(image));
     }
     if (fresh.empty()) return {};
@@ -109,9 +108,9 @@ std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
         // From the far end, a huge page at a time, so that the two threads seldom meet on one.
         // Only the kernel populates: the caller may already be writing there.
         for (auto it = fresh.rbegin(); it != fresh.rend(); ++it)
-            for (std::size_t end = it->second; end > 0;) {
+            for (std::size_t end = it->size; end > 0;) {
                 const std::size_t begin = end > hugePage ? end - hugePage : 0;
-                if (!populatePages(it->first + begin, end - begin)) return;
+                if (!populatePages(it->data + begin, end - begin)) return;
                 end = begin;
             }
     });
