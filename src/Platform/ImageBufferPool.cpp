@@ -34,10 +34,24 @@ QImage ImageBufferPool::allocate(QSize size) {
         QImage::Format_RGB32, [](void* p) { std::free(p); }, data);
 }
 
+ImageBufferPool::~ImageBufferPool() {
+    settle();
+}
+
+void ImageBufferPool::settle() {
+    if (m_faulting.valid()) m_faulting.wait();
+}
+
 void ImageBufferPool::trim(qsizetype limit) {
     // Free buffers beyond the limit are dropped, oldest first; held ones belong to their holders.
-    for (qsizetype i = 0; i < m_buffers.size() && m_buffers.size() > limit;)
-        isFree(m_buffers[i]) ? m_buffers.removeAt(i) : void(++i);
+    for (qsizetype i = 0; i < m_buffers.size() && m_buffers.size() > limit;) {
+        if (!isFree(m_buffers[i])) {
+            ++i;
+            continue;
+        }
+        settle();
+        m_buffers.removeAt(i);
+    }
 }
 
 QImage* ImageBufferPool::freeBuffer(QSize size) {
@@ -67,10 +81,12 @@ QImage ImageBufferPool::fill(QSize size,
 }
 
 void ImageBufferPool::release() {
+    settle();
     m_buffers.removeIf(isFree);
 }
 
 void ImageBufferPool::prepare(const QList<QSize>& sizes) {
+    settle();
     m_buffers.removeIf([&](const QImage& b) { return isFree(b) && !sizes.contains(b.size()); });
     for (QSize size : sizes) {
         if (qsizetype(size.width()) * size.height() * 4 < poolableBytes) continue;
@@ -86,7 +102,7 @@ void ImageBufferPool::prepare(const QList<QSize>& sizes) {
     }
 }
 
-std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
+std::shared_future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
     std::vector<PageRange> fresh;
     QList<QSize> claimed;
     for (QSize size : sizes) {
@@ -104,7 +120,8 @@ std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
         m_buffers.append(std::move(image));
     }
     if (fresh.empty()) return {};
-    return std::async(std::launch::async, [fresh = std::move(fresh)] {
+    settle();
+    m_faulting = std::async(std::launch::async, [fresh = std::move(fresh)] {
         // From the far end, a huge page at a time, so that the two threads seldom meet on one.
         // Only the kernel populates: the caller may already be writing there.
         for (auto it = fresh.rbegin(); it != fresh.rend(); ++it)
@@ -114,4 +131,5 @@ std::future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
                 end = begin;
             }
     });
+    return m_faulting;
 }

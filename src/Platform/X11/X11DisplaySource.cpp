@@ -163,12 +163,13 @@ void X11DisplaySource::captureImages(QList<StillCapture> captures,
     for (const StillCapture& c : captures)
         if (!c.request.sourceRect && c.request.pixelSize == c.display.area.size())
             sizes.append(c.display.area.size());
-    auto faulted = std::make_shared<std::future<void>>(m_pool.reserve(sizes));
-    DisplaySource::captureImages(
-        std::move(captures), [faulted, completion = std::move(completion)](ImagesOutcome images) {
-            if (faulted->valid()) faulted->wait();
-            completion(std::move(images));
-        });
+    // The overlays get the frames once the other thread is done: it would compete with them.
+    DisplaySource::captureImages(std::move(captures),
+                                 [faulted = m_pool.reserve(sizes),
+                                  completion = std::move(completion)](ImagesOutcome images) {
+                                     if (faulted.valid()) faulted.wait();
+                                     completion(std::move(images));
+                                 });
 }
 
 void X11DisplaySource::remakeSegmentLater() {
