@@ -54,7 +54,7 @@ public:
     // selection view once off screen so fonts and icons are loaded.
     void prewarm() override;
     // Makes the stores given back ready again while a capture runs. With Platform::showFirstFrame
-    // nothing is done here: they are made ready while the first frames go out (present).
+    // nothing is done here: they are made ready once the first frames have gone out (present).
     void prepareWindows() override;
     void releaseMemory() override;
     // Closes every overlay without reporting.
@@ -72,7 +72,7 @@ private:
     // Each display's window at its size, with its backing store allocated and touched.
     void prepareStores();
     // The views of sessions whose windows' stores are fresh, drawn as their first frames and
-    // shown through the platform, while the stores are made ready for Qt's first paint.
+    // shown through the platform; then the stores made ready for Qt's first paint.
     void showFirstFrames(const QList<bool>& freshStores);
     void showFirstFrame(const Session& session);
     void installCallbacks(SelectionView* view);

@@ -19,6 +19,10 @@ bool isFree(const QImage& image) {
     return image.isDetached();
 }
 
+bool isPoolable(QSize size) {
+    return qsizetype(size.width()) * size.height() * 4 >= poolableBytes;
+}
+
 }  // namespace
 
 QImage ImageBufferPool::allocate(QSize size) {
@@ -54,6 +58,11 @@ void ImageBufferPool::trim(qsizetype limit) {
     }
 }
 
+qsizetype ImageBufferPool::freeBuffers(QSize size) const {
+    return std::count_if(m_buffers.cbegin(), m_buffers.cend(),
+                         [&](const QImage& b) { return b.size() == size && isFree(b); });
+}
+
 QImage* ImageBufferPool::freeBuffer(QSize size) {
     for (QImage& buffer : m_buffers)
         if (buffer.size() == size && isFree(buffer)) return &buffer;
@@ -66,7 +75,7 @@ QImage* ImageBufferPool::freeBuffer(QSize size) {
 
 QImage ImageBufferPool::fill(QSize size,
                              const std::function<void(uchar* bits, qsizetype stride)>& write) {
-    if (qsizetype(size.width()) * size.height() * 4 < poolableBytes) {
+    if (!isPoolable(size)) {
         QImage small(size, QImage::Format_RGB32);
         if (!small.isNull()) write(small.bits(), small.bytesPerLine());
         return small;
@@ -89,11 +98,8 @@ void ImageBufferPool::prepare(const QList<QSize>& sizes) {
     settle();
     m_buffers.removeIf([&](const QImage& b) { return isFree(b) && !sizes.contains(b.size()); });
     for (QSize size : sizes) {
-        if (qsizetype(size.width()) * size.height() * 4 < poolableBytes) continue;
-        const bool ready = std::any_of(m_buffers.cbegin(), m_buffers.cend(), [&](const QImage& b) {
-            return b.size() == size && isFree(b);
-        });
-        if (!ready) {
+        if (!isPoolable(size)) continue;
+        if (freeBuffers(size) == 0) {
             QImage fresh = allocate(size);
             if (fresh.isNull()) continue;
             makePagesResident(fresh.bits(), std::size_t(fresh.sizeInBytes()));
@@ -106,14 +112,11 @@ std::shared_future<void> ImageBufferPool::reserve(const QList<QSize>& sizes) {
     std::vector<PageRange> fresh;
     QList<QSize> claimed;
     for (QSize size : sizes) {
-        if (qsizetype(size.width()) * size.height() * 4 < poolableBytes) continue;
+        if (!isPoolable(size)) continue;
         // Two displays of one size need two buffers.
         const auto wanted = claimed.count(size) + 1;
-        const auto free = std::count_if(m_buffers.cbegin(), m_buffers.cend(), [&](const QImage& b) {
-            return b.size() == size && isFree(b);
-        });
         claimed.append(size);
-        if (free >= wanted) continue;
+        if (freeBuffers(size) >= wanted) continue;
         QImage image = allocate(size);
         if (image.isNull()) continue;
         fresh.push_back({image.bits(), std::size_t(image.sizeInBytes())});

@@ -32,6 +32,7 @@ public:
 
 private:
     static QImage allocate(QSize size);
+    qsizetype freeBuffers(QSize size) const;
     QImage* freeBuffer(QSize size);
     void trim(qsizetype limit);
     // Waits for the pages being faulted in, before any buffer may be freed.
